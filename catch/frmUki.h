@@ -1,0 +1,37 @@
+// The float: its own timer runs the waiting phase (bobs, drifts, nibbles
+// and bites); ukihikuhiku and PlayerHiku move it for the other windows.
+#pragma once
+
+#include <cstdint>
+
+#include "platform/platform.h"
+
+namespace marivo {
+
+class Game;
+
+class UkiWindow final : public Form {
+ public:
+  explicit UkiWindow(Game& game);
+
+  // Moves the float's top in steps to (near) `btop`.
+  void ukihikuhiku(double btop, bool b);
+  // The float dragged by the reeling player (mode 2), dropped back when the
+  // player lets go (mode 1), or both (mode 0).
+  void PlayerHiku(double btop, int b);
+
+  std::int32_t ntop = 0;   // reference top: the float's bottom on the sea's top edge
+  std::int32_t nwait = 0;  // quiet ticks left
+
+  ControlArray<PictureBox> Picture1{*this, "Picture1"};
+  Timer Timer1{*this, "Timer1"};
+
+ protected:
+  void OnLoad() override;
+  void OnTimer(Timer& timer) override;
+
+ private:
+  Game& game_;
+};
+
+}  // namespace marivo

@@ -1,0 +1,40 @@
+#include "scene/game.h"
+
+namespace marivo {
+
+Game::Game(Platform& platform)
+    : platform(platform),
+      frmMan(*this),
+      frmSea(platform),
+      frmUki(*this),
+      frm_Version(platform),
+      frmMenu(*this),
+      frmCon(*this),
+      frmFish(*this),
+      frmC(platform),
+      frmL(platform, WindowId::frmL),
+      frmR(platform, WindowId::frmR),
+      frmList(*this),
+      frmV(*this),
+      FrmComplete(platform) {}
+
+void Game::Start() {
+  // The start-up window: its load handler builds the scene, then the
+  // window layer shows it.
+  frmMan.Load();
+  frmMan.Show();
+}
+
+int RunGame(Backend& backend) {
+  Platform platform(backend);
+  Game game(platform);
+  try {
+    game.Start();
+  } catch (const ProgramEnded&) {
+    return 0;
+  }
+  platform.Run();
+  return 0;
+}
+
+}  // namespace marivo

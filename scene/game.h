@@ -1,0 +1,62 @@
+// One run of the game: the game state, the shape tables and the thirteen
+// windows, all owned here. Every test builds its own Game.
+#pragma once
+
+#include <array>
+#include <cstdint>
+
+#include "catch/frmFish.h"
+#include "catch/frmUki.h"
+#include "platform/platform.h"
+#include "scene/frmMan.h"
+#include "scene/frmSea.h"
+#include "scene/frmV.h"
+#include "scene/game_state.h"
+#include "shapes/frmBalloon.h"
+#include "shapes/shape_record.h"
+#include "ui/FrmComplete.h"
+#include "ui/frmCon.h"
+#include "ui/frmList.h"
+#include "ui/frmMenu.h"
+#include "ui/frm_Version.h"
+
+namespace marivo {
+
+class Game {
+ public:
+  explicit Game(Platform& platform);
+  Game(const Game&) = delete;
+  Game& operator=(const Game&) = delete;
+
+  // Loads the start-up window (whose load handler builds the scene) and
+  // shows it. Throws ProgramEnded when start-up ended the program.
+  void Start();
+
+  Platform& platform;
+  GameState state;
+
+  // Shape tables: the sprite windows' 61 slots and the balloon's 5 entries.
+  std::array<ShapeRecord, 61> ShapeTable{};
+  std::array<BalloonShapeRecord, 5> BalloonShapeTable{};
+  std::int16_t BalloonShapesBuilt = 0;
+
+  // The windows, in the catalogue's order.
+  ManWindow frmMan;
+  SeaWindow frmSea;
+  UkiWindow frmUki;
+  VersionWindow frm_Version;
+  MenuWindow frmMenu;
+  ConWindow frmCon;
+  FishWindow frmFish;
+  BalloonCenterWindow frmC;
+  BalloonCapWindow frmL;
+  BalloonCapWindow frmR;
+  ListWindow frmList;
+  MarkerWindow frmV;
+  CompleteWindow FrmComplete;
+};
+
+// Runs the whole program on a backend; returns when it has ended.
+int RunGame(Backend& backend);
+
+}  // namespace marivo

@@ -1,0 +1,16 @@
+# Fails when game code reaches past the window layer's interface.
+file(GLOB_RECURSE game_files
+  ${SOURCE_DIR}/scene/* ${SOURCE_DIR}/catch/* ${SOURCE_DIR}/shapes/* ${SOURCE_DIR}/ui/*)
+set(bad "")
+foreach(f ${game_files})
+  file(STRINGS ${f} lines REGEX "^[ \t]*#[ \t]*include")
+  foreach(line ${lines})
+    if(line MATCHES "<Q[A-Za-z]*>|<windows\\.h>|platform/(model|qt|win32)/|platform/backend\\.h")
+      list(APPEND bad "${f}: ${line}")
+    endif()
+  endforeach()
+endforeach()
+if(bad)
+  string(REPLACE ";" "\n" bad "${bad}")
+  message(FATAL_ERROR "Game code includes what only backends may:\n${bad}")
+endif()

@@ -1,0 +1,52 @@
+// A game on the off-screen model, for tests: one fresh game per test.
+#pragma once
+
+#include <filesystem>
+#include <memory>
+#include <string>
+
+#include "platform/model/model_backend.h"
+#include "platform/platform.h"
+#include "scene/game.h"
+
+namespace marivo::testing {
+
+// A folder of its own under the system's temporary folder, removed after.
+class TempDir {
+ public:
+  TempDir();
+  ~TempDir();
+  TempDir(const TempDir&) = delete;
+  TempDir& operator=(const TempDir&) = delete;
+  const std::filesystem::path& Path() const { return path_; }
+
+ private:
+  std::filesystem::path path_;
+};
+
+class ModelGame {
+ public:
+  explicit ModelGame(ModelBackend::Options options = {});
+  ModelGame(const ModelGame&) = delete;
+  ModelGame& operator=(const ModelGame&) = delete;
+
+  // Starts the game; false when start-up ended the program.
+  bool Start();
+  // Runs the top-level pump until `at` virtual ms since the model started,
+  // or until the program ends. Returns false when it ended.
+  bool RunUntil(std::uint64_t at);
+  bool RunFor(std::uint64_t ms) { return RunUntil(model.Elapsed() + ms); }
+  bool Ended() const { return ended_; }
+  std::string RecordFile() const;
+
+  TempDir dir;
+  ModelBackend model;
+  Platform platform;
+  Game game;
+
+ private:
+  static ModelBackend::Options WithFolder(ModelBackend::Options options, const TempDir& dir);
+  bool ended_ = false;
+};
+
+}  // namespace marivo::testing
