@@ -18,4 +18,15 @@ void WaitMs(Game& game, float ms);
 // switch that would issue it is off. Always returns 0.
 Flag MakeTopMost(Game& game, std::uintptr_t hWnd);
 
+// The float's flight after a cast: start speeds in twips per step.
+void FlyFloat(Game& game, std::int32_t vx, std::int32_t vy);
+// One step of the flight; false once the float has landed on the sea.
+bool FlightStep(Game& game, Form& window);
+
+// The fight after a successful strike, run from the control bar's Timer3.
+void FishFight(Game& game);
+
+// Ends every cast that is reeled in all the way; WithCatch: a fish is on.
+void LandCatch(Game& game, Flag& WithCatch);
+
 }  // namespace marivo
