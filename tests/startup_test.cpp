@@ -1,0 +1,212 @@
+// Start-up: the scene geometry, the order the windows come up, the shape
+// failures that end the program, the angler's struggle and the pumping wait.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <set>
+
+#include "scene/mod_Subroutine.h"
+#include "shapes/mod_RGN_Proc.h"
+#include "tests/model_fixture.h"
+
+namespace marivo {
+namespace {
+
+using testing::ModelGame;
+
+TEST(StartUp, PlacesTheSceneOnTheTaskBarOfA1024x768Screen) {
+  ModelGame g;  // 1024 x 768 at 15 twips per pixel, client height 719, caption 19
+  ASSERT_TRUE(g.Start());
+  Game& game = g.game;
+  const double bottom = 15.0 * 738;
+  EXPECT_DOUBLE_EQ(game.state.ScreenBottom, bottom);
+
+  EXPECT_DOUBLE_EQ(game.frmCon.Left(), 0);
+  EXPECT_DOUBLE_EQ(game.frmCon.Width(), 1250);
+  EXPECT_DOUBLE_EQ(game.frmCon.Height(), 230);
+  EXPECT_DOUBLE_EQ(game.frmCon.Top(), bottom - 230);
+
+  EXPECT_DOUBLE_EQ(game.frmMan.Left(), 1250);
+  EXPECT_DOUBLE_EQ(game.frmMan.Width(), 750);
+  EXPECT_DOUBLE_EQ(game.frmMan.Top(), bottom - 720);
+
+  EXPECT_DOUBLE_EQ(game.frmSea.Left(), 1250);
+  EXPECT_DOUBLE_EQ(game.frmSea.Height(), 50);
+  EXPECT_DOUBLE_EQ(game.frmSea.Top(), bottom - 50);
+  EXPECT_DOUBLE_EQ(game.frmSea.Width(), 1024 * 15);
+  EXPECT_EQ(game.frmSea.BackColor(), kBlue);
+
+  // On the native side: the bar ends on pixel row 738, the sea is 3 px.
+  const auto* bar = g.model.Find(WindowId::frmCon);
+  ASSERT_NE(bar, nullptr);
+  EXPECT_EQ(bar->top + bar->height, 738);
+  const auto* sea = g.model.Find(WindowId::frmSea);
+  ASSERT_NE(sea, nullptr);
+  EXPECT_EQ(sea->top, 735);
+  EXPECT_EQ(sea->height, 3);
+  const auto* man = g.model.Find(WindowId::frmMan);
+  ASSERT_NE(man, nullptr);
+  EXPECT_EQ(man->left, 83);
+  EXPECT_EQ(man->top + man->height, 738);
+}
+
+TEST(StartUp, ShowsTheBarThenTheSeaThenTheAnglerOnTop) {
+  ModelGame g;
+  ASSERT_TRUE(g.Start());
+  EXPECT_EQ(g.model.JournalWith("show "),
+            (std::vector<std::string>{"show frmCon", "show frmSea", "show frmMan"}));
+  // The angler, shown last, lies above the left end of the sea strip.
+  const auto stack = g.model.Stacking();
+  const auto man = std::find(stack.begin(), stack.end(), WindowId::frmMan);
+  const auto sea = std::find(stack.begin(), stack.end(), WindowId::frmSea);
+  EXPECT_LT(man, sea);
+  // The angler was shaped with slot 0 before any window was shown.
+  const auto& j = g.model.Journal();
+  const auto shaped = std::find(j.begin(), j.end(), "shape frmMan 0");
+  const auto firstShow = std::find(j.begin(), j.end(), "show frmCon");
+  EXPECT_LT(shaped, firstShow);
+}
+
+TEST(StartUp, LeavesTheGameIdleWithOnlyTheClockRunning) {
+  ModelGame g;
+  ASSERT_TRUE(g.Start());
+  Game& game = g.game;
+  EXPECT_FALSE(game.frmUki.IsLoaded());
+  EXPECT_FALSE(game.frmFish.IsLoaded());
+  EXPECT_FALSE(game.frmV.IsLoaded());
+  EXPECT_FALSE(game.frmL.IsLoaded());
+  EXPECT_FALSE(game.frmMan.Timer1.Enabled());
+  EXPECT_TRUE(game.frmCon.Timer2.Enabled());
+  EXPECT_FALSE(game.frmCon.Timer3.Enabled());
+  EXPECT_EQ(game.state.Busy, kFalse);
+  EXPECT_EQ(game.state.LineOut, kFalse);
+  EXPECT_EQ(game.state.GaugeLevel, 1.0f);
+  EXPECT_EQ(game.frmCon.Picture1.BackColor(), kBlue);
+  EXPECT_EQ(game.frmMan.Picture(), &assets::ManFrame(0));
+  // No record file: nothing caught, no certificate entry.
+  for (std::int16_t c : game.state.CatchCount) EXPECT_EQ(c, 0);
+  EXPECT_FALSE(game.frmMenu.mComplete.Visible());
+  EXPECT_FALSE(game.frmMenu.sepx.Visible());
+  // The clock shows the time at once, never its design caption.
+  EXPECT_EQ(game.frmCon.Label1.Caption(), "12/07 13:05");
+  // An idle game wakes only for the clock: a minute is sixty ticks of it.
+  g.model.ClearJournal();
+  ASSERT_TRUE(g.RunFor(60000));
+  EXPECT_TRUE(g.model.JournalWith("shape").empty());
+  EXPECT_EQ(game.frmCon.Label1.Caption(), "12/07 13:06");
+}
+
+TEST(StartUp, AShapeThatCannotBeBuiltEndsTheProgramBeforeAnythingShows) {
+  ModelGame g;
+  g.model.FailNextRegion();
+  EXPECT_FALSE(g.Start());
+  EXPECT_TRUE(g.model.Ended());
+  EXPECT_EQ(g.model.Messages(), std::vector<std::string>{"リージョンデータの読み込みに失敗しました。"});
+  EXPECT_TRUE(g.model.JournalWith("show ").empty());
+}
+
+TEST(StartUp, ARefusedShapeEndsTheProgramWithTheSecondMessage) {
+  ModelGame g;
+  g.model.RefuseNextShape();
+  EXPECT_FALSE(g.Start());
+  EXPECT_TRUE(g.model.Ended());
+  EXPECT_EQ(g.model.Messages(), std::vector<std::string>{"ウィンドウの整形に失敗しました。"});
+}
+
+TEST(Shapes, TheTableIsFilledOnceAndSlotSixtyNeverIs) {
+  ModelGame g;
+  ASSERT_TRUE(g.Start());
+  for (int slot = 0; slot <= 59; ++slot) {
+    const ShapeRecord& r = g.game.ShapeTable[slot];
+    EXPECT_EQ(r.dwSize, 32u) << slot;
+    EXPECT_EQ(r.iType, 1u) << slot;
+    EXPECT_GE(r.nCount, 4u) << slot;
+    EXPECT_LE(r.nCount, 69u) << slot;
+    EXPECT_EQ(r.nRgnSize, 16 * r.nCount) << slot;
+  }
+  const ShapeRecord& unused = g.game.ShapeTable[60];
+  EXPECT_EQ(unused.dwSize, 0u);
+  EXPECT_EQ(unused.nCount, 0u);
+  // Applying it fails like a record that cannot make a region.
+  EXPECT_THROW(ApplyShape(g.game, 60, g.game.frmMan), ProgramEnded);
+  EXPECT_EQ(g.model.Messages(), std::vector<std::string>{"リージョンデータの読み込みに失敗しました。"});
+}
+
+TEST(Shapes, ApplyingAnotherSlotReplacesTheOutline) {
+  ModelGame g;
+  ASSERT_TRUE(g.Start());
+  ApplyShape(g.game, 3, g.game.frmMan);
+  const auto* man = g.model.Find(WindowId::frmMan);
+  ASSERT_NE(man, nullptr);
+  EXPECT_EQ(man->shapeTag, 3);
+  EXPECT_EQ(man->shape.size(), g.game.ShapeTable[3].nCount);
+  ApplyShape(g.game, 3, g.game.frmMan);
+  EXPECT_EQ(man->shape.size(), g.game.ShapeTable[3].nCount);
+}
+
+TEST(Angler, StruggleShowsOnlyFramesFiveAndSixAtRandomIntervals) {
+  ModelGame g;
+  ASSERT_TRUE(g.Start());
+  Game& game = g.game;
+  g.model.ClearJournal();
+  const std::uint64_t start = g.model.Elapsed();
+  std::vector<std::uint64_t> times;
+  std::set<std::string> shapes;
+  game.frmMan.Timer1.SetEnabled(true);
+  while (g.model.Elapsed() < start + 10000) {
+    const std::size_t before = g.model.JournalWith("shape frmMan").size();
+    ASSERT_TRUE(g.RunUntil(g.model.Elapsed() + 1));
+    const auto lines = g.model.JournalWith("shape frmMan");
+    if (lines.size() > before) {
+      times.push_back(g.model.Elapsed());
+      shapes.insert(lines.back());
+    }
+  }
+  EXPECT_EQ(shapes, (std::set<std::string>{"shape frmMan 5", "shape frmMan 6"}));
+  ASSERT_GT(times.size(), 40u);
+  EXPECT_EQ(times[0] - start, 80u);  // the design interval, the very first time
+  for (std::size_t i = 1; i < times.size(); ++i) {
+    EXPECT_GE(times[i] - times[i - 1], 100u);
+    EXPECT_LE(times[i] - times[i - 1], 199u);
+  }
+  // Switched off, the angler keeps the frame last shown.
+  game.frmMan.Timer1.SetEnabled(false);
+  const auto* last = game.frmMan.Picture();
+  ASSERT_TRUE(g.RunFor(1000));
+  EXPECT_EQ(game.frmMan.Picture(), last);
+}
+
+TEST(Wait, ZeroMillisecondsRunsNothing) {
+  ModelGame g;
+  ASSERT_TRUE(g.Start());
+  int endings = 0;
+  g.platform.SetSessionEndingHandler([&] { ++endings; });
+  g.model.SessionEndAt(g.model.Elapsed());
+  WaitMs(g.game, 0);
+  EXPECT_EQ(endings, 0);
+  WaitMs(g.game, 1);
+  EXPECT_EQ(endings, 1);
+}
+
+TEST(Wait, EndsOnTimeAcrossTheWrapOfTheTickCount) {
+  ModelBackend::Options o;
+  o.startTick = 0xFFFFFFFFu - 30;
+  ModelGame g(o);
+  const std::uint64_t start = g.model.Elapsed();
+  WaitMs(g.game, 100);
+  EXPECT_EQ(g.model.Elapsed() - start, 100u);
+  WaitMs(g.game, 10.5f);  // fractions round up to the next tick
+  EXPECT_EQ(g.model.Elapsed() - start, 111u);
+}
+
+TEST(Wait, HandlersRunInsideTheWait) {
+  ModelGame g;
+  ASSERT_TRUE(g.Start());
+  g.game.frmMan.Timer1.SetEnabled(true);
+  g.model.ClearJournal();
+  WaitMs(g.game, 500);
+  EXPECT_FALSE(g.model.JournalWith("shape frmMan").empty());
+}
+
+}  // namespace
+}  // namespace marivo
