@@ -1,0 +1,34 @@
+#!/usr/bin/env bash
+# Sets everything up and runs every test: the game on the off-screen model
+# (plain and under AddressSanitizer + UndefinedBehaviorSanitizer), the real
+# program under Xvfb, and the Windows build under Wine when it is there.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+bash tools/setup.sh test
+
+jobs=$(nproc 2>/dev/null || echo 2)
+status=0
+
+echo "== Build and test"
+cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=Debug >/dev/null
+cmake --build build -j "$jobs"
+ctest --test-dir build --output-on-failure -j "$jobs" || status=1
+
+echo "== Build and test under AddressSanitizer and UndefinedBehaviorSanitizer"
+cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DMARIVO_SANITIZE=ON \
+  -DMARIVO_BUILD_QT=OFF >/dev/null
+cmake --build build-asan -j "$jobs"
+ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+  ctest --test-dir build-asan --output-on-failure -j "$jobs" -LE e2e || status=1
+
+if [ -f tools/build-windows.sh ]; then
+  echo "== Windows build, checked under Wine"
+  bash tools/setup.sh windows
+  if bash tools/build-windows.sh && [ -f tests/e2e/wine_e2e.sh ]; then
+    bash tests/e2e/wine_e2e.sh || status=1
+  else
+    status=1
+  fi
+fi
+
+exit $status
