@@ -14,7 +14,8 @@ class UkiWindow final : public Form {
  public:
   explicit UkiWindow(Game& game);
 
-  // Moves the float's top in steps to (near) `btop`.
+  // Moves the float's top in steps to (near) `btop`; `b` tells whether the
+  // float is meant to stay down, which changes nothing about the move.
   void ukihikuhiku(double btop, bool b);
   // The float dragged by the reeling player (mode 2), dropped back when the
   // player lets go (mode 1), or both (mode 0).
@@ -31,6 +32,14 @@ class UkiWindow final : public Form {
   void OnTimer(Timer& timer) override;
 
  private:
+  void Bob();
+  void Drift();
+  void Bite();
+  // True once the window this routine started on has been unloaded (a
+  // landing ran inside one of its waits): the routine must stop without
+  // touching the window, which would bring back a stray float.
+  bool Gone(std::uint64_t generation) const { return !IsLoaded() || Generation() != generation; }
+
   Game& game_;
 };
 
