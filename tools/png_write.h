@@ -1,4 +1,4 @@
-// A small PNG writer: 24-bit RGB, no compression (stored deflate blocks).
+// A small PNG writer: 24-bit RGB, deflate with the fixed codes.
 // Used for the sprite contact sheet and for screenshots of the off-screen
 // window layer.
 #pragma once
