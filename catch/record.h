@@ -1,5 +1,9 @@
 // The catch record: the settings file beside the executable that keeps the
 // forty creatures' counts and the completion flag between runs.
+//
+// When the executable's folder cannot be written, the record lives under
+// the same file name in the user's own settings folder instead, and is
+// read from there from then on.
 #pragma once
 
 #include <array>
@@ -13,15 +17,26 @@ class Game;
 // The stored text of `key` in `section`, without surrounding blanks; empty
 // when the file, the section or the key is missing.
 std::string ReadSetting(Game& game, const std::string& section, const std::string& key);
-// Stores `value`; a refused write goes unnoticed.
-void WriteSetting(Game& game, const std::string& section, const std::string& key,
+// Stores `value`, in the user's settings folder when the executable's
+// folder refuses it. False when neither place took it; callers carry on.
+bool WriteSetting(Game& game, const std::string& section, const std::string& key,
                   const std::string& value);
 
 // The record file's path: the executable's folder, a separator unless the
 // folder already ends with one, the executable's name, ".ini".
 std::string RecordPath(const std::string& folder, const std::string& exeName, char separator);
+// The file the record is read from now: the per-user copy when it exists,
+// else the one beside the executable.
+std::string ActiveRecordPath(Game& game);
 
 // Restores CatchCount from the "Tyouka" key (all 46 set to 0 first).
 void LoadCatchCounts(Game& game);
+// The "Tyouka" text of the forty creatures' counts: three upper-case
+// hexadecimal digits each. A count above 4095 is written as FFF, so that a
+// much-caught kind never reads back as uncaught; a negative count keeps
+// the last three digits of its 16-bit form (-1 gives FFF).
+std::string TyoukaText(const std::array<std::int16_t, 46>& counts);
+// Writes the counts as they stand, as the exit item does.
+void SaveCatchCounts(Game& game);
 
 }  // namespace marivo

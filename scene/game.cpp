@@ -1,5 +1,7 @@
 #include "scene/game.h"
 
+#include "catch/record.h"
+
 namespace marivo {
 
 Game::Game(Platform& platform)
@@ -16,7 +18,14 @@ Game::Game(Platform& platform)
       frmR(platform, WindowId::frmR),
       frmList(*this),
       frmV(*this),
-      FrmComplete(platform) {}
+      FrmComplete(platform) {
+  // The desktop is going away (logoff, shutdown, a termination signal):
+  // keep this run's catches exactly as the exit item would, then end.
+  platform.SetSessionEndingHandler([this] {
+    SaveCatchCounts(*this);
+    this->platform.End();
+  });
+}
 
 void Game::Start() {
   // The start-up window: its load handler builds the scene, then the
