@@ -76,8 +76,8 @@ bool ParseHexDigits(const std::string& digits, std::uint32_t* value) {
   return true;
 }
 
-bool ParseColour(const std::string& spec, std::uint32_t* rgb) {
-  const std::string lower = Lower(spec);
+bool ParseColour(const std::string& text, std::uint32_t* rgb) {
+  const std::string lower = Lower(text);
   if (lower == "none") {
     *rgb = kNone;
     return true;
