@@ -67,8 +67,8 @@ std::string Pic(const char* window, const assets::Image& image) {
 TEST(Gauge, RunsUpAndDownOneStepEvery10MsAndFixesTwiceTheLevelShown) {
   // (offset of the second press from the first, level shown then)
   const std::vector<std::pair<std::uint64_t, int>> samples = {
-      {5, 2},     {55, 7},    {235, 25},  {475, 49},  {485, 50},  {495, 49},
-      {965, 2},   {975, 1},   {985, 2},   {1455, 49}, {1465, 50}, {1475, 49}};
+      {5, 2},   {55, 7},  {235, 25}, {475, 49},  {485, 50},  {495, 49},
+      {965, 2}, {975, 1}, {985, 2},  {1455, 49}, {1465, 50}, {1475, 49}};
   for (const auto& [offset, level] : samples) {
     ModelGame g;
     ASSERT_TRUE(g.Start());
