@@ -86,6 +86,10 @@ bool WriteSetting(Game& game, const std::string& section, const std::string& key
   if (Exists(places.beside)) {
     std::filesystem::copy_file(places.beside, places.perUser,
                                std::filesystem::copy_options::skip_existing, error);
+    // The copy is ours to write, whatever marks the original carried.
+    std::filesystem::permissions(
+        places.perUser, std::filesystem::perms::owner_read | std::filesystem::perms::owner_write,
+        std::filesystem::perm_options::add, error);
   }
   return p.WriteProfileString(section, key, value, places.perUser);
 }
