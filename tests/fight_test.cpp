@@ -141,5 +141,56 @@ TEST(Fight, HoldingOnBlueAndLettingGoOnRedBringsTheFishIn) {
   EXPECT_LE(biggestStep, 36);
 }
 
+TEST(Fight, TheButtonTurnsRedOneTimeInFourAndBlueOneTimeInTwoEverySecondPass) {
+  // Long fights played well; at each pass the referee sees FightTicks
+  // step (1, then 0 once the attempt of the second pass was made).
+  int blueTries = 0, blueToRed = 0, redTries = 0, redToBlue = 0;
+  for (std::uint32_t seed = 1; seed <= 8; ++seed) {
+    ModelBackend::Options options;
+    options.seed = seed;
+    ModelGame g(options);
+    ASSERT_TRUE(g.Start());
+    Game& game = g.game;
+    GameState& s = game.state;
+    PutFloatOnTheWater(g, 15000);
+    Hooked(g);
+    std::int32_t ticks = -1;
+    Color before = kBlue;
+    int passes = 0;
+    Referee player(g, 10, [&] {
+      if (!s.Reeling) return false;
+      const Color c = game.frmCon.Picture1.BackColor();
+      if (s.FightTicks != ticks && (ticks != -1 || s.FightTicks == 1)) {
+        ++passes;
+        if (passes == 1) {
+          EXPECT_EQ(c, kBlue) << "no attempt in the first pass";
+          EXPECT_EQ(s.FightTicks, 1);
+        }
+        if (s.FightTicks == 0) {  // an attempt was made in this pass
+          if (before == kBlue) {
+            ++blueTries;
+            blueToRed += c == kRed ? 1 : 0;
+          } else {
+            ++redTries;
+            redToBlue += c == kBlue ? 1 : 0;
+          }
+        }
+        ticks = s.FightTicks;
+      }
+      before = c;
+      const bool held = s.ButtonDown == kTrue;
+      if (c == kBlue && !held) g.model.PressAt(g.model.Elapsed() + 1);
+      if (c == kRed && held) g.model.ReleaseAt(g.model.Elapsed() + 1);
+      return true;
+    });
+    ASSERT_TRUE(Survives([&] { FishFight(game); }));
+    EXPECT_EQ(TotalCount(s), 1) << "seed " << seed;
+  }
+  ASSERT_GT(blueTries, 100);
+  ASSERT_GT(redTries, 30);
+  EXPECT_NEAR(double(blueToRed) / blueTries, 0.25, 0.1) << blueToRed << " of " << blueTries;
+  EXPECT_NEAR(double(redToBlue) / redTries, 0.5, 0.17) << redToBlue << " of " << redTries;
+}
+
 }  // namespace
 }  // namespace marivo
