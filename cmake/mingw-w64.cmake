@@ -1,0 +1,17 @@
+# Cross-compiling the Windows program with mingw-w64 (Debian's
+# g++-mingw-w64-x86-64). The posix-threads flavour of the compiler carries
+# the complete std::thread and std::mutex support of the standard library.
+set(CMAKE_SYSTEM_NAME Windows)
+set(CMAKE_SYSTEM_PROCESSOR x86_64)
+
+set(MARIVO_MINGW_PREFIX x86_64-w64-mingw32)
+find_program(CMAKE_CXX_COMPILER NAMES ${MARIVO_MINGW_PREFIX}-g++-posix ${MARIVO_MINGW_PREFIX}-g++
+             REQUIRED)
+find_program(CMAKE_C_COMPILER NAMES ${MARIVO_MINGW_PREFIX}-gcc-posix ${MARIVO_MINGW_PREFIX}-gcc)
+find_program(CMAKE_RC_COMPILER NAMES ${MARIVO_MINGW_PREFIX}-windres REQUIRED)
+
+set(CMAKE_FIND_ROOT_PATH /usr/${MARIVO_MINGW_PREFIX})
+set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
+set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)

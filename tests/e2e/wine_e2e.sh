@@ -1,0 +1,192 @@
+#!/usr/bin/env bash
+# Plays marivo2.exe under Wine on a private X server and checks it through
+# that server: the sprite windows stand where the scene puts them, the
+# angler is cut to his outline, a cast puts the float on the sea, and the
+# menu's exit item writes the catch record beside the program.
+#
+# Usage: tests/e2e/wine_e2e.sh [path/to/marivo2.exe]
+# Screenshots land beside the exe, in e2e/. Every wait is bounded.
+set -euo pipefail
+
+root=$(cd "$(dirname "$0")/../.." && pwd)
+exe=$(readlink -f "${1:-$root/build-win/platform/win32/marivo2.exe}")
+[ -f "$exe" ] || { echo "wine_e2e: no $exe (run tools/build-windows.sh)"; exit 1; }
+artifacts=$(dirname "$exe")/e2e
+mkdir -p "$artifacts"
+
+for tool in wine wineserver wineboot Xvfb xdotool xwininfo import; do
+  command -v "$tool" >/dev/null || { echo "wine_e2e: $tool is missing (tools/setup.sh windows)"; exit 1; }
+done
+
+work=$(mktemp -d /tmp/marivo-wine-e2e.XXXXXX)
+xvfb_pid=""
+game_pid=""
+cleanup() {
+  set +e
+  [ -n "$game_pid" ] && kill "$game_pid" 2>/dev/null
+  WINEPREFIX="$work/prefix" timeout 30 wineserver -k 2>/dev/null
+  [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null
+  rm -rf "$work"
+}
+trap cleanup EXIT
+
+failures=0
+pass() { echo "  ok   $*"; }
+fail() { echo "  FAIL $*"; failures=$((failures + 1)); }
+
+# Japanese locale for the program's texts.
+if ! locale -a 2>/dev/null | grep -qi '^ja_JP\.utf-\?8$'; then
+  localedef -i ja_JP -f UTF-8 ja_JP.UTF-8 2>/dev/null || echo "wine_e2e: no ja_JP.UTF-8 locale"
+fi
+
+# A private X server on a free display number.
+Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$work/display" 2>"$work/xvfb.log" &
+xvfb_pid=$!
+for _ in $(seq 50); do [ -s "$work/display" ] && break; sleep 0.1; done
+[ -s "$work/display" ] || { echo "wine_e2e: Xvfb did not start"; exit 1; }
+export DISPLAY=":$(head -n1 "$work/display")"
+export WINEPREFIX="$work/prefix" WINEDEBUG=-all LANG=ja_JP.UTF-8 LC_ALL=ja_JP.UTF-8
+# No browser or .NET runtime downloads in a fresh prefix.
+export WINEDLLOVERRIDES="mscoree,mshtml="
+screen_w=1024
+screen_h=768
+
+echo "== Wine prefix on $DISPLAY"
+timeout 240 wineboot -i >"$work/wineboot.log" 2>&1 || { echo "wine_e2e: wineboot failed"; exit 1; }
+timeout 60 wineserver -w || true
+
+mkdir -p "$work/game"
+cp "$exe" "$work/game/marivo2.exe"
+(cd "$work/game" && exec timeout 300 wine marivo2.exe) >"$work/game.log" 2>&1 &
+game_pid=$!
+
+# The program's mapped windows: "id width height x y" per line.
+game_windows() {
+  xwininfo -root -tree 2>/dev/null | grep '("marivo2.exe"' |
+    sed -E 's/^ *(0x[0-9a-f]+) .* ([0-9]+)x([0-9]+)\+(-?[0-9]+)\+(-?[0-9]+) .*/\1 \2 \3 \4 \5/' |
+    while read -r id w h x y; do
+      if xwininfo -id "$id" 2>/dev/null | grep -q 'IsViewable'; then echo "$id $w $h $x $y"; fi
+    done
+}
+# Waits until a window of that size is mapped; prints "id w h x y".
+wait_window() {
+  local w=$1 h=$2 tries=${3:-100} line
+  for _ in $(seq "$tries"); do
+    line=$(game_windows | awk -v w="$w" -v h="$h" '$2 == w && $3 == h' | head -n1)
+    [ -n "$line" ] && { echo "$line"; return 0; }
+    sleep 0.2
+  done
+  return 1
+}
+shaped() { xwininfo -id "$1" -shape 2>/dev/null | grep -q 'Window shape extents'; }
+
+echo "== The scene on the bottom edge"
+# 15 twips to the pixel; no task bar under a bare X server, so the usable
+# bottom is the screen's: 768. The bar is 1250 x 230 twips, the angler
+# 50 x 48 pixels, the sea 50 twips high and a screen wide.
+bottom=$screen_h
+con=$(wait_window 83 15 150) || { fail "the control bar never appeared"; game_windows; exit 1; }
+read -r con_id _ _ con_x con_y <<<"$con"
+[ "$con_x" = 0 ] && [ "$con_y" = $((bottom - 15)) ] &&
+  pass "control bar at 0,$con_y" || fail "control bar at $con_x,$con_y, not 0,$((bottom - 15))"
+shaped "$con_id" && fail "the control bar is shaped" || pass "control bar is a plain rectangle"
+
+man=$(wait_window 50 48) || { fail "the angler never appeared"; exit 1; }
+read -r man_id _ _ man_x man_y <<<"$man"
+[ "$man_x" = 83 ] && [ "$man_y" = $((bottom - 48)) ] &&
+  pass "angler at $man_x,$man_y" || fail "angler at $man_x,$man_y, not 83,$((bottom - 48))"
+if shaped "$man_id"; then
+  extents=$(xwininfo -id "$man_id" -shape | sed -n 's/.*Window shape extents: *//p')
+  pass "angler cut to his outline ($extents)"
+else
+  fail "the angler has no shape"
+fi
+
+sea=$(wait_window "$screen_w" 3) || { fail "the sea never appeared"; exit 1; }
+read -r _ _ _ sea_x sea_y <<<"$sea"
+[ "$sea_x" = 83 ] && [ "$sea_y" = $((bottom - 3)) ] &&
+  pass "sea strip at $sea_x,$sea_y" || fail "sea strip at $sea_x,$sea_y, not 83,$((bottom - 3))"
+sleep 1
+import -window root "$artifacts/wine_start.png"
+
+# The action button: left 990, top -30 twips in the bar's client area,
+# inside a one-pixel border.
+button_x=$((con_x + 1 + 66 + 7))
+button_y=$((con_y + 1 + 5))
+
+echo "== A cast"
+known=$(game_windows | cut -d' ' -f1 | sort)
+xdotool mousemove "$button_x" "$button_y" click 1
+sleep 0.7
+xdotool click 1
+float=""
+for _ in $(seq 40); do
+  float=$(game_windows | while read -r id w h x y; do
+    grep -qx "$id" <<<"$known" || echo "$id $w $h $x $y"
+  done | awk '$2 < 40 && $3 < 40' | head -n1)
+  # The flight ends with the float upright on the water (5 x 21 pixels).
+  if [ -n "$float" ] && [ "$(cut -d' ' -f2,3 <<<"$float")" = "5 21" ]; then break; fi
+  sleep 0.25
+done
+if [ -z "$float" ]; then
+  fail "no float after the cast"
+else
+  read -r float_id float_w float_h float_x float_y <<<"$float"
+  float_bottom=$((float_y + float_h))
+  [ "$float_w $float_h" = "5 21" ] && pass "float upright on the sea" ||
+    fail "float is ${float_w}x$float_h, not upright"
+  [ "$float_x" -gt $((man_x + 50)) ] && pass "float out at x $float_x" ||
+    fail "float at x $float_x, not beyond the angler"
+  # It bobs and dips from there, but stays at the water line.
+  [ "$float_y" -ge $((sea_y - float_h - 10)) ] && [ "$float_y" -le "$sea_y" ] &&
+    [ "$float_bottom" -ge "$sea_y" ] &&
+    pass "float stands in the water (top $float_y, bottom $float_bottom)" ||
+    fail "float from $float_y to $float_bottom is off the water at $sea_y"
+  shaped "$float_id" && pass "float is shaped" || fail "float has no shape"
+fi
+sleep 1
+import -window root "$artifacts/wine_cast.png"
+
+echo "== Exit through the menu"
+known=$(game_windows | cut -d' ' -f1 | sort)
+xdotool mousemove "$button_x" "$button_y" click 3
+menu=""
+for _ in $(seq 40); do
+  menu=$(game_windows | while read -r id w h x y; do
+    grep -qx "$id" <<<"$known" || echo "$id $w $h $x $y"
+  done | awk '$2 > 60 && $3 > 40' | head -n1)
+  [ -n "$menu" ] && break
+  sleep 0.25
+done
+if [ -z "$menu" ]; then
+  fail "no popup menu"
+else
+  read -r _ menu_w menu_h menu_x menu_y <<<"$menu"
+  pass "popup menu ${menu_w}x$menu_h at $menu_x,$menu_y"
+  import -window root "$artifacts/wine_menu.png"
+  # The last item is the exit.
+  xdotool mousemove $((menu_x + menu_w / 2)) $((menu_y + menu_h - 8))
+  sleep 0.3
+  xdotool click 1
+fi
+for _ in $(seq 50); do kill -0 "$game_pid" 2>/dev/null || break; sleep 0.2; done
+if kill -0 "$game_pid" 2>/dev/null; then
+  fail "the program is still running after the exit item"
+else
+  pass "the program ended"
+fi
+game_pid=""
+
+ini="$work/game/marivo2.ini"
+if [ -f "$ini" ]; then
+  cp "$ini" "$artifacts/marivo2.ini"
+  record=$(tr -d '\r' <"$ini")
+  grep -qx '\[Data\]' <<<"$record" && pass "record has section Data" || fail "no [Data] in the record"
+  grep -Eqx 'Tyouka=[0-9A-F]{120}' <<<"$record" && pass "Tyouka holds 40 three-digit counts" ||
+    fail "Tyouka is not 120 hexadecimal digits: $(grep Tyouka <<<"$record" || true)"
+else
+  fail "no marivo2.ini beside the program"
+fi
+
+echo "== wine e2e: $failures failed (screenshots in $artifacts)"
+[ "$failures" -eq 0 ]
