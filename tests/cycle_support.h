@@ -60,31 +60,6 @@ class Referee {
   std::function<bool()> look_;
 };
 
-// Checks run at chosen virtual times from inside the game's waits (also
-// inside a modal dialog's own loop); carried in by session-end notices.
-class Probes {
- public:
-  explicit Probes(ModelGame& g) : g_(g) {
-    g.platform.SetSessionEndingHandler([this] {
-      auto it = checks_.begin();
-      auto check = std::move(it->second);
-      checks_.erase(it);
-      check();
-    });
-  }
-  ~Probes() { EXPECT_TRUE(checks_.empty()) << checks_.size() << " checks never ran"; }
-  Probes(const Probes&) = delete;
-  Probes& operator=(const Probes&) = delete;
-  void At(std::uint64_t at, std::function<void()> check) {
-    checks_.emplace(at, std::move(check));
-    g_.model.SessionEndAt(at);
-  }
-
- private:
-  ModelGame& g_;
-  std::multimap<std::uint64_t, std::function<void()>> checks_;
-};
-
 // Runs `body` (a fight or a landing called directly) and reports whether
 // the program was still running afterwards.
 inline bool Survives(const std::function<void()>& body) {

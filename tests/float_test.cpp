@@ -14,31 +14,7 @@ namespace marivo {
 namespace {
 
 using testing::ModelGame;
-
-// Runs checks inside the game's own waits at chosen virtual times: each is
-// carried in by a session-end notice from the model.
-class Probes {
- public:
-  explicit Probes(ModelGame& g) : g_(g) {
-    g.platform.SetSessionEndingHandler([this] {
-      auto it = checks_.begin();
-      auto check = std::move(it->second);
-      checks_.erase(it);
-      check();
-    });
-  }
-  ~Probes() { EXPECT_TRUE(checks_.empty()) << checks_.size() << " checks never ran"; }
-  Probes(const Probes&) = delete;
-  Probes& operator=(const Probes&) = delete;
-  void At(std::uint64_t at, std::function<void()> check) {
-    checks_.emplace(at, std::move(check));
-    g_.model.SessionEndAt(at);
-  }
-
- private:
-  ModelGame& g_;
-  std::multimap<std::uint64_t, std::function<void()>> checks_;
-};
+using testing::Probes;
 
 constexpr std::int32_t kRestingTop = 10705;  // ntop on the default screen
 constexpr double kFloating = kRestingTop + 40;

@@ -1,7 +1,10 @@
 // A game on the off-screen model, for tests: one fresh game per test.
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -47,6 +50,26 @@ class ModelGame {
  private:
   static ModelBackend::Options WithFolder(ModelBackend::Options options, const TempDir& dir);
   bool ended_ = false;
+};
+
+// Checks run at chosen virtual times from inside the game's own waits.
+class Probes {
+ public:
+  explicit Probes(ModelGame& g) : g_(g) {}
+  ~Probes() { EXPECT_EQ(pending_, 0) << pending_ << " checks never ran"; }
+  Probes(const Probes&) = delete;
+  Probes& operator=(const Probes&) = delete;
+  void At(std::uint64_t at, std::function<void()> check) {
+    ++pending_;
+    g_.model.CallAt(at, [this, check = std::move(check)] {
+      --pending_;
+      check();
+    });
+  }
+
+ private:
+  ModelGame& g_;
+  int pending_ = 0;
 };
 
 }  // namespace marivo::testing

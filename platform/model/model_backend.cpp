@@ -220,7 +220,16 @@ std::vector<WindowId> ModelBackend::Stacking() const {
   return out;
 }
 
+void ModelBackend::CallAt(std::uint64_t at, std::function<void()> probe) {
+  probes_.emplace(at, std::move(probe));
+}
+
 void ModelBackend::PollEvents() {
+  while (!probes_.empty() && probes_.begin()->first <= elapsed_) {
+    auto probe = std::move(probes_.begin()->second);
+    probes_.erase(probes_.begin());
+    probe();
+  }
   if (sink_ == nullptr) return;
   std::size_t n = 0;
   while (n < script_.size() && script_[n].at <= elapsed_) {
@@ -233,6 +242,10 @@ void ModelBackend::PollEvents() {
 void ModelBackend::WaitEvents(std::optional<std::uint32_t> deadline) {
   std::optional<std::uint64_t> target;
   if (!script_.empty()) target = std::max(script_.front().at, elapsed_);
+  if (!probes_.empty()) {
+    const std::uint64_t at = std::max(probes_.begin()->first, elapsed_);
+    if (!target || at < *target) target = at;
+  }
   if (deadline) {
     const std::uint32_t ahead = *deadline - TickCount();
     // A deadline already passed (the difference wraps past half the range)

@@ -21,6 +21,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <memory>
 #include <optional>
@@ -83,6 +84,10 @@ class ModelBackend final : public Backend {
   void MoveAt(std::uint64_t at, WindowId window, int control);
   void CloseAt(std::uint64_t at, WindowId window);
   void SessionEndAt(std::uint64_t at);
+  // Runs `probe` at virtual time `at`, from the first pump that comes then
+  // (inside whatever wait the game is in). For tests that look inside
+  // running handlers; the probe must not pump.
+  void CallAt(std::uint64_t at, std::function<void()> probe);
   // Draws handed out before the generator's own, in order.
   void QueueDraws(const std::vector<float>& draws);
   std::size_t QueuedDraws() const { return draws_.size(); }
@@ -157,6 +162,7 @@ class ModelBackend final : public Backend {
   std::uint64_t elapsed_ = 0;
   std::uint64_t sequence_ = 0;
   std::vector<Scripted> script_;
+  std::multimap<std::uint64_t, std::function<void()>> probes_;
   LcgRandom random_;
   std::vector<float> draws_;
   std::vector<MessageResult> answers_;
