@@ -210,6 +210,10 @@ class Win32Backend::Window final : public NativeWindow {
     if (IsDialogLike(design_.border)) {
       ShowWindow(hwnd_, SW_SHOW);
       SetForegroundWindow(hwnd_);
+      // Takes the keyboard even where the desktop refused the foreground
+      // (the menu that opened the dialog held it a moment ago).
+      SetActiveWindow(hwnd_);
+      FocusFirstButton();
     } else {
       // Shown windows come to the top, without taking the focus.
       SetWindowPos(hwnd_, HWND_TOP, 0, 0, 0, 0,
@@ -464,6 +468,23 @@ class Win32Backend::Window final : public NativeWindow {
     DeleteDC(dc);
   }
 
+  // The label's font, a pixel or two smaller when the installed face is
+  // wider than the designed one and the text would not fit the label.
+  HFONT FittingFont(HDC dc, const FontDesign& designed, const std::wstring& text, int width) {
+    FontDesign font = designed;
+    HFONT handle = backend_.FontFor(font);
+    for (int smaller = 1; smaller <= 2 && text.find(L'\n') == std::wstring::npos; ++smaller) {
+      SIZE size{};
+      HGDIOBJ old = SelectObject(dc, handle);
+      GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &size);
+      SelectObject(dc, old);
+      if (size.cx <= width) break;
+      font.points = designed.points - 0.75 * smaller;  // one pixel at 96 dpi
+      handle = backend_.FontFor(font);
+    }
+    return handle;
+  }
+
   void PaintControl(HDC dc, const ControlState& c) {
     const ControlDesign& d = *c.design;
     const PixelBox box = Box(c);
@@ -478,9 +499,9 @@ class Win32Backend::Window final : public NativeWindow {
         break;
       case ControlKind::Label: {
         if (!d.transparent) Fill(dc, rect, ToColorRef(c.backColor));
-        HGDIOBJ old = SelectObject(dc, backend_.FontFor(d.font));
-        SetTextColor(dc, ToColorRef(d.foreColor));
         std::wstring text = Wide(c.caption);
+        HGDIOBJ old = SelectObject(dc, FittingFont(dc, d.font, text, box.width));
+        SetTextColor(dc, ToColorRef(d.foreColor));
         RECT r = rect;
         // One line, never wrapped: the faces here are a little wider than
         // the designed ones, and a wrapped clock would lose its time.

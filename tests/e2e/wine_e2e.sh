@@ -147,6 +147,56 @@ fi
 sleep 1
 import -window root "$artifacts/wine_cast.png"
 
+echo "== The version dialog"
+# Opens the popup menu; prints "w h x y" of it.
+open_menu() {
+  local known line
+  known=$(game_windows | cut -d' ' -f1 | sort)
+  xdotool mousemove "$button_x" "$button_y" click 3
+  for _ in $(seq 40); do
+    line=$(game_windows | while read -r id w h x y; do
+      grep -qx "$id" <<<"$known" || echo "$w $h $x $y"
+    done | awk '$1 > 60 && $2 > 40' | head -n1)
+    [ -n "$line" ] && { echo "$line"; return 0; }
+    sleep 0.25
+  done
+  return 1
+}
+dialog_window() { xwininfo -root -tree 2>/dev/null | grep -F "\"$1\": (\"marivo2.exe\"" | head -n1; }
+if menu=$(open_menu); then
+  read -r menu_w menu_h menu_x menu_y <<<"$menu"
+  # The middle item of three is バージョン情報.
+  xdotool mousemove $((menu_x + menu_w / 2)) $((menu_y + menu_h / 2))
+  sleep 0.3
+  xdotool click 1
+  version=""
+  for _ in $(seq 40); do
+    version=$(dialog_window "ﾊﾞｰｼﾞｮﾝ情報")
+    [ -n "$version" ] && break
+    sleep 0.25
+  done
+  if [ -z "$version" ]; then
+    fail "no version dialog"
+  else
+    read -r vw vh vx vy <<<"$(sed -E 's/.* ([0-9]+)x([0-9]+)\+(-?[0-9]+)\+(-?[0-9]+) .*/\1 \2 \3 \4/' <<<"$version")"
+    centre_x=$((vx + vw / 2))
+    centre_y=$((vy + vh / 2))
+    [ "${centre_x#-}" -ge $((screen_w / 2 - 8)) ] && [ "$centre_x" -le $((screen_w / 2 + 8)) ] &&
+      [ "$centre_y" -ge $((screen_h / 2 - 20)) ] && [ "$centre_y" -le $((screen_h / 2 + 20)) ] &&
+      pass "version dialog centred on the screen" ||
+      fail "version dialog centred at $centre_x,$centre_y"
+    sleep 0.5
+    import -window root "$artifacts/wine_version.png"
+    # OK is the default button: Enter closes the dialog.
+    xdotool key Return
+    for _ in $(seq 20); do [ -z "$(dialog_window "ﾊﾞｰｼﾞｮﾝ情報")" ] && break; sleep 0.25; done
+    [ -z "$(dialog_window "ﾊﾞｰｼﾞｮﾝ情報")" ] && pass "Enter pressed OK" ||
+      fail "Enter left the version dialog open"
+  fi
+else
+  fail "no popup menu for the version dialog"
+fi
+
 echo "== Exit through the menu"
 known=$(game_windows | cut -d' ' -f1 | sort)
 xdotool mousemove "$button_x" "$button_y" click 3
@@ -186,6 +236,28 @@ if [ -f "$ini" ]; then
     fail "Tyouka is not 120 hexadecimal digits: $(grep Tyouka <<<"$record" || true)"
 else
   fail "no marivo2.ini beside the program"
+fi
+
+echo "== The session ends"
+# The desktop going away saves the record as the exit item does: this
+# fresh run (no record, nothing caught) leaves forty zero counts.
+rm -f "$ini"
+(cd "$work/game" && exec timeout 120 wine marivo2.exe) >>"$work/game.log" 2>&1 &
+game_pid=$!
+if wait_window 50 48 150 >/dev/null; then
+  sleep 1
+  timeout 60 wineboot --end-session >"$work/endsession.log" 2>&1 || true
+  for _ in $(seq 50); do kill -0 "$game_pid" 2>/dev/null || break; sleep 0.2; done
+  kill -0 "$game_pid" 2>/dev/null && fail "the program outlived the session" ||
+    pass "the program ended with the session"
+  game_pid=""
+  if [ -f "$ini" ] && grep -qx "Tyouka=$(printf '000%.0s' $(seq 40))" <(tr -d '\r' <"$ini"); then
+    pass "the session end saved the record"
+  else
+    fail "no record saved at the session end"
+  fi
+else
+  fail "the second run never showed the angler"
 fi
 
 echo "== wine e2e: $failures failed (screenshots in $artifacts)"
