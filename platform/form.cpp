@@ -282,6 +282,9 @@ void Form::PopupMenu(MenuItem& item) {
     }
     entries.push_back({i, c.caption, c.caption == "-"});
   }
+  // The backend keeps the game's timers running inside the menu; a timer
+  // switched on by the handler that opens it must be known there.
+  platform_.UpdateWakeup();
   const int chosen = platform_.GetBackend().PopupMenu(native_.get(), entries);
   if (platform_.Ended()) throw ProgramEnded{};
   if (chosen < 0 || !menuForm.loaded_) return;

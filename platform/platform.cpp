@@ -227,6 +227,7 @@ void Platform::Randomize() { backend_.Randomize(); }
 LocalTime Platform::Now() { return backend_.Now(); }
 
 MessageResult Platform::MsgBox(const std::string& text, MessageStyle style) {
+  UpdateWakeup();  // timers keep running inside the box
   const MessageResult result = backend_.MessageBox(text, style, AppTitle());
   if (ended_) throw ProgramEnded{};
   return result;

@@ -1,0 +1,66 @@
+// The desktop program: マリヴォ２ on X11 through Qt 6 Widgets.
+#include <QApplication>
+#include <QByteArray>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "platform/qt/qt_backend.h"
+#include "platform/qt/signal_watch.h"
+#include "scene/game.h"
+
+namespace {
+
+constexpr const char* kNoDesktop =
+    "マリヴォ２ needs a graphical desktop (X11): %s.\n"
+    "Start it from a desktop session, or set DISPLAY to a running X server.\n";
+
+// Qt gives up with a fatal message when it cannot reach the display; say it
+// plainly and leave with a failure instead of aborting.
+void OnQtMessage(QtMsgType type, const QMessageLogContext&, const QString& message) {
+  const QByteArray text = message.toLocal8Bit();
+  if (type == QtFatalMsg) {
+    if (text.contains("display") || text.contains("platform plugin")) {
+      std::fprintf(stderr, kNoDesktop, "the display cannot be opened");
+    } else {
+      std::fprintf(stderr, "marivo2: %s\n", text.constData());
+    }
+    std::fflush(stderr);
+    std::_Exit(2);
+  }
+  // Warnings about the environment (a missing runtime folder and the like)
+  // are not the player's business; real errors are.
+  if (type == QtCriticalMsg) {
+    std::fprintf(stderr, "marivo2: %s\n", text.constData());
+  }
+}
+
+bool Set(const char* name) {
+  const char* value = std::getenv(name);
+  return value != nullptr && value[0] != '\0';
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (!Set("QT_QPA_PLATFORM")) {
+    if (!Set("DISPLAY")) {
+      std::fprintf(stderr, kNoDesktop, "no DISPLAY is set");
+      return 2;
+    }
+    // The scene places its windows itself, which needs X11 (or XWayland).
+    qputenv("QT_QPA_PLATFORM", "xcb");
+  }
+  qInstallMessageHandler(OnQtMessage);
+  // Before any thread exists, so that every thread leaves them to the watch.
+  marivo::qt::BlockEndSignals();
+  // Whole scale factors keep the pixel art's pixels square on dense screens.
+  QGuiApplication::setHighDpiScaleFactorRoundingPolicy(Qt::HighDpiScaleFactorRoundingPolicy::Round);
+  QApplication app(argc, argv);
+  QApplication::setApplicationName("marivo2");
+
+  marivo::qt::QtBackend::Options options;
+  options.reportShown = Set("MARIVO2_REPORT_SHOWN");
+  marivo::qt::QtBackend backend(options);
+  return marivo::RunGame(backend);
+}

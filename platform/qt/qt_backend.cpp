@@ -1,0 +1,301 @@
+#include "platform/qt/qt_backend.h"
+
+#include <QApplication>
+#include <QCursor>
+#include <QDateTime>
+#include <QFileInfo>
+#include <QFontMetrics>
+#include <QMenu>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QScreen>
+#include <QSessionManager>
+#include <cstdio>
+#include <cstdlib>
+#include <ctime>
+
+#include "platform/platform.h"
+#include "platform/profile.h"
+#include "platform/qt/qt_support.h"
+#include "platform/qt/qt_window.h"
+#include "platform/qt/signal_watch.h"
+#include "platform/region.h"
+
+namespace marivo::qt {
+namespace {
+
+// Counts a nesting level for as long as it lives.
+class DepthScope {
+ public:
+  explicit DepthScope(int& depth) : depth_(depth) { ++depth_; }
+  ~DepthScope() { --depth_; }
+  DepthScope(const DepthScope&) = delete;
+  DepthScope& operator=(const DepthScope&) = delete;
+
+ private:
+  int& depth_;
+};
+
+QString ToQString(const std::string& text) {
+  return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+}  // namespace
+
+QtBackend::QtBackend(Options options) : options_(options) {
+  clock_.start();
+  waitTimer_.setSingleShot(true);
+  waitTimer_.setTimerType(Qt::PreciseTimer);
+  wakeupTimer_.setSingleShot(true);
+  wakeupTimer_.setTimerType(Qt::PreciseTimer);
+  QObject::connect(&wakeupTimer_, &QTimer::timeout, &wakeupTimer_, [this] { OnWakeup(); });
+  random_.Seed(static_cast<std::uint32_t>(QDateTime::currentMSecsSinceEpoch()));
+
+  auto sessionEnding = [this] {
+    if (ended_) return;
+    PlatformEvent e;
+    e.kind = PlatformEvent::Kind::SessionEnding;
+    Post(e);
+  };
+  if (options_.watchSignals) {
+    signals_ = std::make_unique<SignalWatch>([sessionEnding](int) { sessionEnding(); });
+  }
+  if (auto* app = qobject_cast<QGuiApplication*>(QCoreApplication::instance())) {
+    app->setQuitOnLastWindowClosed(false);
+    // The desktop session is ending: save as the exit item does.
+    QObject::connect(app, &QGuiApplication::commitDataRequest, &waitTimer_,
+                     [sessionEnding](QSessionManager&) { sessionEnding(); });
+    QObject::connect(app, &QCoreApplication::aboutToQuit, &waitTimer_, sessionEnding);
+  }
+}
+
+QtBackend::~QtBackend() = default;
+
+QWidget* QtBackend::WidgetOf(NativeWindow* window) {
+  auto* w = dynamic_cast<QtWindow*>(window);
+  return w != nullptr ? &w->Widget() : nullptr;
+}
+
+ScreenInfo QtBackend::Screen() {
+  QScreen* screen = QGuiApplication::primaryScreen();
+  if (screen == nullptr) return ScreenInfo{};
+  return ScreenInfoFrom(screen->geometry(), screen->availableGeometry());
+}
+
+FrameInsets QtBackend::Insets(BorderStyle border) {
+  switch (border) {
+    case BorderStyle::None:
+      return {};
+    case BorderStyle::ThinSingle:
+      return {1, 1, 1, 1};
+    case BorderStyle::FixedDialog:
+    case BorderStyle::FixedSingle:
+    case BorderStyle::Sizable:
+      return {3, 3 + kCaptionHeight, 3, 3};
+  }
+  return {};
+}
+
+std::uint32_t QtBackend::TickCount() {
+  return options_.startTick + static_cast<std::uint32_t>(clock_.elapsed());
+}
+
+void QtBackend::Post(const PlatformEvent& event) {
+  ++posted_;
+  if (sink_ != nullptr) sink_->Post(event);
+}
+
+void QtBackend::PollEvents() {
+  DepthScope pumping(pumpDepth_);
+  QCoreApplication::processEvents(QEventLoop::AllEvents);
+}
+
+void QtBackend::WaitEvents(std::optional<std::uint32_t> deadline) {
+  DepthScope pumping(pumpDepth_);
+  const std::uint64_t before = posted_;
+  while (posted_ == before && !ended_) {
+    if (deadline) {
+      const auto remaining = static_cast<std::int32_t>(*deadline - TickCount());
+      if (remaining <= 0) break;
+      waitTimer_.start(remaining);
+    }
+    // Sleeps in the event dispatcher until something arrives.
+    QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+  }
+  waitTimer_.stop();
+}
+
+void QtBackend::ScheduleWakeup(std::optional<std::uint32_t> deadline) {
+  wakeup_ = deadline;
+  if (modalDepth_ > 0) ArmWakeup();
+}
+
+void QtBackend::ArmWakeup() {
+  if (!wakeup_) {
+    wakeupTimer_.stop();
+    return;
+  }
+  const auto remaining = static_cast<std::int32_t>(*wakeup_ - TickCount());
+  wakeupTimer_.start(remaining > 0 ? remaining : 0);
+}
+
+void QtBackend::OnWakeup() {
+  // Inside the game's own pump the window layer fires its timers itself.
+  if (modalDepth_ == 0 || pumpDepth_ > 0 || sink_ == nullptr || ended_ || pending_) return;
+  ++modalTimerRuns_;
+  try {
+    sink_->RunDueTimers();
+  } catch (const ProgramEnded&) {
+    ended_ = true;
+    if (closeModal_) closeModal_();
+  } catch (...) {
+    // Nothing may be thrown through Qt: carry it out of the modal loop.
+    pending_ = std::current_exception();
+    if (closeModal_) closeModal_();
+  }
+}
+
+void QtBackend::RunModal(const std::function<void()>& exec, const std::function<void()>& close) {
+  std::function<void()> outer = std::exchange(closeModal_, close);
+  {
+    DepthScope modal(modalDepth_);
+    ArmWakeup();
+    exec();
+  }
+  closeModal_ = std::move(outer);
+  if (modalDepth_ == 0) wakeupTimer_.stop();
+  if (pending_ && modalDepth_ == 0) std::rethrow_exception(std::exchange(pending_, nullptr));
+}
+
+std::unique_ptr<NativeWindow> QtBackend::CreateNativeWindow(const WindowDesign& design,
+                                                            const WindowState& state) {
+  return std::make_unique<QtWindow>(*this, design, state);
+}
+
+std::unique_ptr<NativeRegion> QtBackend::BuildRegion(const void* data, std::uint32_t bytes) {
+  auto rects = ParseRegionData(data, bytes);
+  if (!rects) return nullptr;
+  return std::make_unique<QtRegion>(ToQRegion(*rects));
+}
+
+const QImage& QtBackend::ImageFor(const assets::Image* image) {
+  auto it = images_.find(image);
+  if (it == images_.end()) {
+    it = images_.emplace(image, image != nullptr ? ToQImage(*image) : QImage()).first;
+  }
+  return it->second;
+}
+
+const QFont& QtBackend::Font(const FontDesign& design) {
+  const std::string key = std::string(design.face != nullptr ? design.face : "") + "|" +
+                          std::to_string(design.points) + (design.bold ? "|b" : "|");
+  auto it = fonts_.find(key);
+  if (it == fonts_.end()) it = fonts_.emplace(key, FontFor(design)).first;
+  return it->second;
+}
+
+int QtBackend::TextWidthPx(const FontDesign& font, std::string_view text) {
+  const QString s = QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+  return QFontMetrics(Font(font)).horizontalAdvance(s);
+}
+
+int QtBackend::PopupMenu(NativeWindow*, const std::vector<MenuEntry>& entries) {
+  QMenu menu;
+  menu.setObjectName("mpop");
+  menu.setWindowTitle("mpop");
+  menu.setFont(Font(FontDesign{"ＭＳ Ｐゴシック", 9.0, false}));
+  std::vector<std::pair<QAction*, int>> actions;
+  for (const MenuEntry& e : entries) {
+    if (e.separator) {
+      menu.addSeparator();
+    } else {
+      actions.emplace_back(menu.addAction(ToQString(e.caption)), e.control);
+    }
+  }
+  QAction* chosen = nullptr;
+  RunModal([&] { chosen = menu.exec(QCursor::pos()); }, [&] { menu.close(); });
+  if (ended_ || chosen == nullptr) return -1;
+  for (const auto& [action, control] : actions) {
+    if (action == chosen) return control;
+  }
+  return -1;
+}
+
+MessageResult QtBackend::MessageBox(const std::string& text, MessageStyle style,
+                                    const std::string& caption) {
+  QMessageBox box;
+  box.setWindowTitle(ToQString(caption));
+  box.setText(ToQString(text));
+  box.setFont(Font(FontDesign{"ＭＳ Ｐゴシック", 9.0, false}));
+  QPushButton* yes = nullptr;
+  QPushButton* no = nullptr;
+  if (style == MessageStyle::YesNoQuestion) {
+    box.setIcon(QMessageBox::Question);
+    yes = box.addButton("はい", QMessageBox::YesRole);
+    no = box.addButton("いいえ", QMessageBox::NoRole);
+    box.setDefaultButton(yes);
+    box.setEscapeButton(no);
+  } else {
+    box.setIcon(QMessageBox::NoIcon);
+    QPushButton* ok = box.addButton("OK", QMessageBox::AcceptRole);
+    box.setDefaultButton(ok);
+    box.setEscapeButton(ok);
+  }
+  RunModal([&] { box.exec(); }, [&] { box.done(0); });
+  if (style == MessageStyle::OkOnly) return MessageResult::Ok;
+  return box.clickedButton() == yes && yes != nullptr ? MessageResult::Yes : MessageResult::No;
+}
+
+LocalTime QtBackend::Now() {
+  const QDateTime now = QDateTime::currentDateTime();
+  const QDate d = now.date();
+  const QTime t = now.time();
+  return {d.year(), d.month(), d.day(), t.hour(), t.minute(), t.second()};
+}
+
+float QtBackend::Rnd() {
+  return random_.Next();
+}
+
+void QtBackend::Randomize() {
+  random_.Seed(TickCount() ^ static_cast<std::uint32_t>(QDateTime::currentMSecsSinceEpoch()));
+}
+
+std::string QtBackend::ReadProfileString(const std::string& section, const std::string& key,
+                                         const std::string& path) {
+  return profile::Read(section, key, path);
+}
+
+bool QtBackend::WriteProfileString(const std::string& section, const std::string& key,
+                                   const std::string& value, const std::string& path) {
+  return profile::Write(section, key, value, path);
+}
+
+std::string QtBackend::AppPath() {
+  return QCoreApplication::applicationDirPath().toStdString();
+}
+
+std::string QtBackend::AppExeName() {
+  return QFileInfo(QCoreApplication::applicationFilePath()).completeBaseName().toStdString();
+}
+
+std::string QtBackend::UserSettingsDir() {
+  return UserSettingsDirFrom(std::getenv("XDG_CONFIG_HOME"), std::getenv("HOME"));
+}
+
+void QtBackend::End() {
+  ended_ = true;
+  if (closeModal_) closeModal_();
+}
+
+void QtBackend::NoteShown(WindowId id) {
+  if (!options_.reportShown || shownReported_ || id != WindowId::frmMan) return;
+  shownReported_ = true;
+  timespec ts{};
+  clock_gettime(CLOCK_MONOTONIC, &ts);
+  std::printf("marivo2: scene shown %lld\n",
+              static_cast<long long>(ts.tv_sec) * 1000000000LL + ts.tv_nsec);
+  std::fflush(stdout);
+}
+
+}  // namespace marivo::qt

@@ -1,0 +1,57 @@
+// Small pieces of the Qt backend that need no window: how the screen, the
+// fonts, the pictures and the outlines become what Qt wants. Kept apart so
+// that they can be checked on their own.
+#pragma once
+
+#include <QColor>
+#include <QFont>
+#include <QImage>
+#include <QRect>
+#include <QRegion>
+#include <QStringList>
+#include <string>
+#include <vector>
+
+#include "assets/images.h"
+#include "platform/region.h"
+#include "platform/types.h"
+
+namespace marivo::qt {
+
+// Twips per logical pixel on every screen: the game's layout assumes it.
+inline constexpr int kTwipsPerPixel = 15;
+// The caption bar the game adds back to the usable height.
+inline constexpr int kCaptionHeight = 19;
+
+// The screen as the game measures it, from the primary screen's full and
+// available geometry (logical pixels). The usable bottom edge is the
+// available area's bottom: the row where a bottom task bar begins.
+ScreenInfo ScreenInfoFrom(const QRect& geometry, const QRect& available);
+
+// The families to try for a face the windows were designed with, best
+// first; the Japanese faces map to the IPA fonts.
+QStringList FamiliesFor(const char* face);
+// A font for a design font, falling back to any installed Japanese font.
+QFont FontFor(const FontDesign& design);
+
+// `font`, made smaller (down to 70 %) until `text` fits in `width` pixels on
+// one line: the clock must show whole in its label whatever font stands in.
+QFont FitFont(const QFont& font, const QString& text, int width);
+
+// 0xRRGGBB to a Qt colour; the button-face placeholder becomes `buttonFace`.
+QColor ToQColor(Color color, const QColor& buttonFace);
+
+// An opaque copy of an embedded picture.
+QImage ToQImage(const assets::Image& image);
+
+// The union of the outline's rectangles.
+QRegion ToQRegion(const std::vector<PixelRect>& rects);
+
+// Whole pixels from twips, the way the window layer places windows.
+int TwipsToPixels(double twips);
+
+// The per-user settings folder: $XDG_CONFIG_HOME/marivo2 when that is an
+// absolute path, else $HOME/.config/marivo2; empty when neither is known.
+std::string UserSettingsDirFrom(const char* xdgConfigHome, const char* home);
+
+}  // namespace marivo::qt

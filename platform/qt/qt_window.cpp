@@ -1,0 +1,430 @@
+#include "platform/qt/qt_window.h"
+
+#include <QCloseEvent>
+#include <QHelpEvent>
+#include <QIcon>
+#include <QKeyEvent>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QPixmap>
+#include <QToolTip>
+#include <algorithm>
+
+#include "platform/qt/qt_backend.h"
+#include "platform/qt/qt_support.h"
+
+namespace marivo::qt {
+namespace {
+
+int ButtonBit(Qt::MouseButton button) {
+  switch (button) {
+    case Qt::LeftButton:
+      return kButtonLeft;
+    case Qt::RightButton:
+      return kButtonRight;
+    case Qt::MiddleButton:
+      return kButtonMiddle;
+    default:
+      return 0;
+  }
+}
+
+int SlotOfBit(int bit) {
+  return bit == kButtonLeft ? 0 : bit == kButtonRight ? 1 : 2;
+}
+
+int ShiftBits(Qt::KeyboardModifiers modifiers) {
+  int shift = 0;
+  if (modifiers & Qt::ShiftModifier) shift |= 1;
+  if (modifiers & Qt::ControlModifier) shift |= 2;
+  if (modifiers & Qt::AltModifier) shift |= 4;
+  return shift;
+}
+
+QString ToQString(const std::string& text) {
+  return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+Qt::WindowFlags FlagsFor(BorderStyle border) {
+  switch (border) {
+    case BorderStyle::None:
+    case BorderStyle::ThinSingle:
+      // Sprites and the control bar: no frame, no focus, no task bar entry.
+      return Qt::Tool | Qt::FramelessWindowHint | Qt::WindowDoesNotAcceptFocus;
+    case BorderStyle::FixedDialog:
+      return Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+             Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint;
+    case BorderStyle::FixedSingle:
+      return Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+             Qt::WindowCloseButtonHint | Qt::WindowSystemMenuHint;
+    case BorderStyle::Sizable:
+      return Qt::Window;
+  }
+  return Qt::Window;
+}
+
+}  // namespace
+
+bool Decorated(BorderStyle border) {
+  return border == BorderStyle::FixedDialog || border == BorderStyle::FixedSingle ||
+         border == BorderStyle::Sizable;
+}
+
+// ------------------------------------------------------------------ Surface
+
+Surface::Surface(QtBackend& backend, const WindowDesign& design, const WindowState& state)
+    : QWidget(nullptr, FlagsFor(design.border)),
+      backend_(backend),
+      design_(design),
+      state_(state),
+      buttons_(design.controls.size(), nullptr) {
+  setObjectName(QString::fromUtf8(design.name.data(), qsizetype(design.name.size())));
+  setAttribute(Qt::WA_OpaquePaintEvent);
+  if (!Decorated(design.border)) {
+    setAttribute(Qt::WA_ShowWithoutActivating);
+    setFocusPolicy(Qt::NoFocus);
+    // Captions of frameless windows never show; the window's name helps
+    // anyone looking at the desktop's window tree.
+    setWindowTitle(objectName());
+  } else {
+    setWindowTitle(ToQString(state.caption));
+    // Dialogs report pointer moves without a button held.
+    setMouseTracking(true);
+  }
+  if (design.border == BorderStyle::ThinSingle) clientOrigin_ = QPoint(1, 1);
+  if (design.icon != nullptr) {
+    setWindowIcon(QIcon(QPixmap::fromImage(backend_.ImageFor(design.icon))));
+  }
+  for (int i = 0; i < int(design.controls.size()); ++i) {
+    const ControlDesign& d = design.controls[i];
+    if (d.kind != ControlKind::CommandButton) continue;
+    auto* button = new QPushButton(ToQString(std::string(d.caption)), this);
+    button->setFont(backend_.Font(d.font));
+    button->setDefault(d.isDefault);
+    button->setAutoDefault(false);
+    QObject::connect(button, &QPushButton::clicked, this, [this, i] {
+      PlatformEvent e;
+      e.kind = PlatformEvent::Kind::Click;
+      e.window = design_.id;
+      e.control = i;
+      backend_.Post(e);
+    });
+    buttons_[i] = button;
+  }
+  SyncButtons();
+}
+
+QPushButton* Surface::Button(int control) const {
+  return control >= 0 && control < int(buttons_.size()) ? buttons_[control] : nullptr;
+}
+
+QRect Surface::ControlRect(const ControlState& c) const {
+  return QRect(TwipsToPixels(c.left), TwipsToPixels(c.top), TwipsToPixels(c.width),
+               TwipsToPixels(c.height));
+}
+
+void Surface::SyncButtons() {
+  for (int i = 0; i < int(buttons_.size()); ++i) {
+    QPushButton* button = buttons_[i];
+    if (button == nullptr || i >= int(state_.controls.size())) continue;
+    const ControlState& c = state_.controls[i];
+    button->setGeometry(ControlRect(c).translated(clientOrigin_));
+    button->setText(ToQString(c.caption));
+    button->setVisible(c.visible);
+  }
+}
+
+int Surface::PictureAt(QPoint widgetPoint) const {
+  const QPoint p = widgetPoint - clientOrigin_;
+  const QRect client(QPoint(0, 0), size() - QSize(2 * clientOrigin_.x(), 2 * clientOrigin_.y()));
+  if (!client.contains(p)) return -1;
+  // The last drawn lies on top.
+  for (int i = int(state_.controls.size()) - 1; i >= 0; --i) {
+    const ControlState& c = state_.controls[i];
+    const ControlDesign& d = *c.design;
+    if (d.kind != ControlKind::PictureBox || !c.visible || d.frameStore) continue;
+    if (ControlRect(c).contains(p)) return i;
+  }
+  return -1;
+}
+
+bool Surface::OverLabel(QPoint widgetPoint) const {
+  const QPoint p = widgetPoint - clientOrigin_;
+  for (const ControlState& c : state_.controls) {
+    if (c.design->kind == ControlKind::Label && c.visible && ControlRect(c).contains(p)) {
+      return true;
+    }
+  }
+  return false;
+}
+
+void Surface::paintEvent(QPaintEvent*) {
+  QPainter p(this);
+  // Pixel art stays crisp when a high-density screen scales it.
+  p.setRenderHint(QPainter::SmoothPixmapTransform, false);
+  p.setRenderHint(QPainter::Antialiasing, false);
+  const QColor face = palette().color(QPalette::Window);
+  p.fillRect(rect(), ToQColor(state_.backColor, face));
+
+  const QSize clientSize = size() - QSize(2 * clientOrigin_.x(), 2 * clientOrigin_.y());
+  p.save();
+  p.setClipRect(QRect(clientOrigin_, clientSize));
+  p.translate(clientOrigin_);
+  if (state_.picture != nullptr) p.drawImage(QPoint(0, 0), backend_.ImageFor(state_.picture));
+
+  for (const ControlState& c : state_.controls) {
+    const ControlDesign& d = *c.design;
+    if (!c.visible || d.frameStore) continue;
+    const QRect r = ControlRect(c);
+    switch (d.kind) {
+      case ControlKind::PictureBox:
+      case ControlKind::Image:
+        if (d.kind == ControlKind::PictureBox) p.fillRect(r, ToQColor(c.backColor, face));
+        if (c.picture != nullptr) {
+          // A picture box clips its picture; the gauge relies on it.
+          p.save();
+          p.setClipRect(r, Qt::IntersectClip);
+          p.drawImage(r.topLeft(), backend_.ImageFor(c.picture));
+          p.restore();
+        }
+        break;
+      case ControlKind::Label: {
+        if (!d.transparent) p.fillRect(r, ToQColor(c.backColor, face));
+        const QString text = ToQString(c.caption);
+        p.setFont(FitFont(backend_.Font(d.font), text, r.width()));
+        p.setPen(ToQColor(d.foreColor, Qt::black));
+        const int align = d.align == TextAlign::Center ? Qt::AlignHCenter : Qt::AlignLeft;
+        p.drawText(r, align | Qt::AlignTop | Qt::TextSingleLine, text);
+        break;
+      }
+      case ControlKind::Line:
+        p.setPen(QPen(ToQColor(d.foreColor, Qt::black), 0));
+        p.drawLine(TwipsToPixels(c.x1), TwipsToPixels(c.y1), TwipsToPixels(c.x2),
+                   TwipsToPixels(c.y2));
+        break;
+      case ControlKind::Shape:
+        p.setPen(QPen(ToQColor(d.foreColor, Qt::black), 0));
+        p.setBrush(Qt::NoBrush);
+        p.drawRect(r.adjusted(0, 0, -1, -1));
+        break;
+      case ControlKind::CommandButton:  // real buttons
+      case ControlKind::Timer:
+      case ControlKind::MenuItem:
+        break;
+    }
+  }
+
+  for (const TextRun& run : state_.drawing) {
+    const QFont& font = backend_.Font(run.font);
+    p.setFont(font);
+    p.setPen(ToQColor(run.color, Qt::black));
+    // The drawing position is the top of the line of text.
+    const double x = run.x / kTwipsPerPixel;
+    const double y = run.y / kTwipsPerPixel + QFontMetricsF(font).ascent();
+    p.drawText(QPointF(x, y), ToQString(run.text));
+  }
+  p.restore();
+
+  if (design_.border == BorderStyle::ThinSingle) {
+    p.setPen(QPen(QColor(0x64, 0x64, 0x64), 0));
+    p.setBrush(Qt::NoBrush);
+    p.drawRect(rect().adjusted(0, 0, -1, -1));
+  }
+
+  PlatformEvent e;
+  e.kind = PlatformEvent::Kind::Paint;
+  e.window = design_.id;
+  backend_.Post(e);
+  backend_.NoteShown(design_.id);
+}
+
+void Surface::mousePressEvent(QMouseEvent* event) {
+  const int bit = ButtonBit(event->button());
+  if (bit == 0) return;
+  const QPoint at = event->position().toPoint();
+  const int control = PictureAt(at);
+  pressed_[SlotOfBit(bit)] = control;
+  // Only picture boxes take presses; the window, labels and lines ignore them.
+  if (control < 0) return;
+  PlatformEvent e;
+  e.kind = PlatformEvent::Kind::PointerDown;
+  e.window = design_.id;
+  e.control = control;
+  e.buttons = bit;
+  e.shift = ShiftBits(event->modifiers());
+  const QRect r = ControlRect(state_.controls[control]).translated(clientOrigin_);
+  e.x = at.x() - r.x();
+  e.y = at.y() - r.y();
+  backend_.Post(e);
+}
+
+void Surface::mouseReleaseEvent(QMouseEvent* event) {
+  const int bit = ButtonBit(event->button());
+  if (bit == 0) return;
+  // The release belongs to the control that took the press.
+  const int control = std::exchange(pressed_[SlotOfBit(bit)], -1);
+  if (control < 0 || control >= int(state_.controls.size())) return;
+  const QPoint at = event->position().toPoint();
+  PlatformEvent e;
+  e.kind = PlatformEvent::Kind::PointerUp;
+  e.window = design_.id;
+  e.control = control;
+  e.buttons = bit;
+  e.shift = ShiftBits(event->modifiers());
+  const QRect r = ControlRect(state_.controls[control]).translated(clientOrigin_);
+  e.x = at.x() - r.x();
+  e.y = at.y() - r.y();
+  backend_.Post(e);
+}
+
+void Surface::mouseMoveEvent(QMouseEvent* event) {
+  const QPoint at = event->position().toPoint();
+  const int control = PictureAt(at);
+  // Labels take the move themselves and do nothing with it.
+  if (control < 0 && OverLabel(at)) return;
+  PlatformEvent e;
+  e.kind = PlatformEvent::Kind::PointerMove;
+  e.window = design_.id;
+  e.control = control;
+  e.x = at.x();
+  e.y = at.y();
+  backend_.Post(e);
+}
+
+void Surface::closeEvent(QCloseEvent* event) {
+  // The game decides; it unloads the window itself.
+  event->ignore();
+  PlatformEvent e;
+  e.kind = PlatformEvent::Kind::CloseRequest;
+  e.window = design_.id;
+  backend_.Post(e);
+}
+
+void Surface::keyPressEvent(QKeyEvent* event) {
+  if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
+    for (QPushButton* button : buttons_) {
+      if (button != nullptr && button->isDefault() && button->isVisible()) {
+        button->click();
+        return;
+      }
+    }
+  }
+  QWidget::keyPressEvent(event);
+}
+
+void Surface::showEvent(QShowEvent* event) {
+  QWidget::showEvent(event);
+  for (QPushButton* button : buttons_) {
+    if (button != nullptr && button->isDefault()) button->setFocus();
+  }
+}
+
+bool Surface::event(QEvent* event) {
+  if (event->type() == QEvent::ToolTip) {
+    auto* help = static_cast<QHelpEvent*>(event);
+    const int control = PictureAt(help->pos());
+    if (control >= 0 && !state_.controls[control].toolTipText.empty()) {
+      QToolTip::showText(help->globalPos(), ToQString(state_.controls[control].toolTipText), this,
+                         ControlRect(state_.controls[control]).translated(clientOrigin_));
+    } else {
+      QToolTip::hideText();
+      event->ignore();
+    }
+    return true;
+  }
+  return QWidget::event(event);
+}
+
+// ----------------------------------------------------------------- QtWindow
+
+QtWindow::QtWindow(QtBackend& backend, const WindowDesign& design, const WindowState& state)
+    : design_(design), surface_(std::make_unique<Surface>(backend, design, state)) {}
+
+QtWindow::~QtWindow() {
+  surface_->hide();
+}
+
+void QtWindow::SetBounds(int left, int top, int width, int height) {
+  width = std::max(width, 1);
+  height = std::max(height, 1);
+  if (!Decorated(design_.border)) {
+    surface_->setGeometry(left, top, width, height);
+  } else {
+    // The window manager draws the frame: place the frame, size the client.
+    constexpr int kSide = 3, kTop = 3 + kCaptionHeight;
+    const QSize client(std::max(1, width - 2 * kSide), std::max(1, height - kTop - kSide));
+    if (design_.border == BorderStyle::Sizable) {
+      surface_->resize(client);
+    } else {
+      surface_->setFixedSize(client);
+    }
+    surface_->move(left, top);
+  }
+  surface_->SyncButtons();
+}
+
+void QtWindow::SetVisible(bool visible) {
+  surface_->setVisible(visible);
+}
+
+void QtWindow::SetModal(bool modal) {
+  const Qt::WindowModality wanted = modal ? Qt::ApplicationModal : Qt::NonModal;
+  if (surface_->windowModality() == wanted) return;
+  // Qt takes a change of modality only while the window is hidden.
+  const bool shown = surface_->isVisible();
+  if (shown) surface_->hide();
+  surface_->setWindowModality(wanted);
+  if (shown) surface_->show();
+}
+
+void QtWindow::SetBackColor(Color) {
+  surface_->update();
+}
+
+void QtWindow::SetCaption(const std::string& caption) {
+  if (Decorated(design_.border)) surface_->setWindowTitle(ToQString(caption));
+}
+
+void QtWindow::SetPicture(const assets::Image*) {
+  surface_->update();
+}
+
+void QtWindow::ZOrder(int position) {
+  if (position == 1) {
+    surface_->lower();
+  } else {
+    surface_->raise();
+  }
+}
+
+bool QtWindow::SetRegion(std::unique_ptr<NativeRegion> region, int) {
+  auto* r = dynamic_cast<QtRegion*>(region.get());
+  // An empty outline would leave the whole rectangle showing: refuse it.
+  if (r == nullptr || r->region.isEmpty()) return false;
+  surface_->setMask(r->region);
+  surface_->update();
+  return true;
+}
+
+void QtWindow::ControlChanged(int control) {
+  if (surface_->Button(control) != nullptr) surface_->SyncButtons();
+  surface_->update();
+}
+
+void QtWindow::DrawingChanged() {
+  surface_->update();
+}
+
+void QtWindow::SetTopMost() {
+  if (topMost_) return;
+  topMost_ = true;
+  const bool shown = surface_->isVisible();
+  surface_->setWindowFlag(Qt::WindowStaysOnTopHint, true);
+  if (shown) surface_->show();
+}
+
+std::uintptr_t QtWindow::Handle() const {
+  return static_cast<std::uintptr_t>(surface_->winId());
+}
+
+}  // namespace marivo::qt

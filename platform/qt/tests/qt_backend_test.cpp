@@ -1,0 +1,619 @@
+// The Qt backend on Qt's off-screen platform: screen metrics, windows and
+// their flags, outlines, input, painting, the blocking pump, the modal
+// loops that keep the game's timers going, and the end signals.
+#include "platform/qt/qt_backend.h"
+
+#include <gtest/gtest.h>
+#include <pthread.h>
+#include <sys/resource.h>
+
+#include <QApplication>
+#include <QFontDatabase>
+#include <QFontInfo>
+#include <QKeyEvent>
+#include <QMenu>
+#include <QMessageBox>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QPushButton>
+#include <QScreen>
+#include <QTimer>
+#include <chrono>
+#include <csignal>
+#include <cstring>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "platform/platform.h"
+#include "platform/qt/qt_support.h"
+#include "platform/qt/qt_window.h"
+#include "platform/qt/signal_watch.h"
+#include "scene/game.h"
+
+namespace marivo::qt {
+namespace {
+
+QtBackend::Options Quiet() {
+  QtBackend::Options o;
+  o.watchSignals = false;
+  return o;
+}
+
+QWidget* TopLevel(const char* name) {
+  for (QWidget* w : QApplication::topLevelWidgets()) {
+    if (w->objectName() == name) return w;
+  }
+  return nullptr;
+}
+
+// An RGNDATA record: 32-byte header, then 16 bytes a rectangle.
+std::vector<unsigned char> Record(const std::vector<PixelRect>& rects, std::uint32_t type = 1) {
+  std::vector<unsigned char> data(32 + 16 * rects.size(), 0);
+  auto put = [&data](std::size_t at, std::int32_t v) { std::memcpy(&data[at], &v, 4); };
+  put(0, 32);
+  put(4, static_cast<std::int32_t>(type));
+  put(8, static_cast<std::int32_t>(rects.size()));
+  put(12, static_cast<std::int32_t>(16 * rects.size()));
+  for (std::size_t i = 0; i < rects.size(); ++i) {
+    put(32 + 16 * i, rects[i].left);
+    put(36 + 16 * i, rects[i].top);
+    put(40 + 16 * i, rects[i].right);
+    put(44 + 16 * i, rects[i].bottom);
+  }
+  return data;
+}
+
+double CpuSeconds() {
+  rusage u{};
+  getrusage(RUSAGE_SELF, &u);
+  return double(u.ru_utime.tv_sec + u.ru_stime.tv_sec) +
+         double(u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
+}
+
+// A stand-in for the control bar that records what reaches it.
+class BarProbe final : public Form {
+ public:
+  explicit BarProbe(Platform& p) : Form(p, WindowId::frmCon) {}
+  Label Label1{*this, "Label1"};
+  PictureBox Picture1{*this, "Picture1"};
+  PictureBox Picture2{*this, "Picture2"};
+  Timer Timer1{*this, "Timer1"};
+  Timer Timer2{*this, "Timer2"};
+  std::vector<std::string> seen;
+  std::function<void()> onTick;
+
+ protected:
+  void OnLoad() override { Timer2.SetEnabled(false); }
+  void OnMouseDown(Control& c, int button, int) override {
+    seen.push_back("down " + std::string(c.Name()) + " " + std::to_string(button));
+  }
+  void OnMouseUp(Control& c, int button, int) override {
+    seen.push_back("up " + std::string(c.Name()) + " " + std::to_string(button));
+  }
+  void OnTimer(Timer&) override {
+    seen.push_back("tick");
+    if (onTick) onTick();
+  }
+  void OnCloseRequest() override { seen.push_back("close"); }
+};
+
+class ListProbe final : public Form {
+ public:
+  explicit ListProbe(Platform& p) : Form(p, WindowId::frmList) {}
+  ControlArray<PictureBox> Picture1{*this, "Picture1"};
+  CommandButton Command1{*this, "Command1"};
+  std::vector<std::string> seen;
+
+ protected:
+  void OnMouseMove(Control* over) override {
+    seen.push_back(over == nullptr ? "move window" : "move " + std::to_string(over->Index()));
+  }
+  void OnClick(Control& c) override { seen.push_back("click " + std::string(c.Name())); }
+};
+
+struct Rig {
+  explicit Rig(QtBackend::Options o = Quiet()) : backend(o), platform(backend) {}
+  // Pumps for `ms` milliseconds of real time.
+  void Run(std::uint32_t ms) {
+    const std::uint32_t deadline = platform.TickCount() + ms;
+    while (static_cast<std::int32_t>(platform.TickCount() - deadline) < 0) {
+      platform.PumpUntil(deadline);
+    }
+  }
+  QtBackend backend;
+  Platform platform;
+};
+
+void Send(QWidget* w, QEvent::Type type, QPoint at, Qt::MouseButton button) {
+  const Qt::MouseButtons held =
+      type == QEvent::MouseButtonPress ? Qt::MouseButtons(button) : Qt::MouseButtons();
+  QMouseEvent e(type, QPointF(at), w->mapToGlobal(QPointF(at)), button, held, Qt::NoModifier);
+  QCoreApplication::sendEvent(w, &e);
+}
+
+// ------------------------------------------------------------ pure helpers
+
+TEST(QtSupport, UsableBottomIsWhereTheAvailableAreaEnds) {
+  // A 30-pixel task bar along the bottom of a 1024 x 768 screen.
+  ScreenInfo s = ScreenInfoFrom(QRect(0, 0, 1024, 768), QRect(0, 0, 1024, 738));
+  EXPECT_EQ(s.widthPx, 1024);
+  EXPECT_EQ(s.heightPx, 768);
+  EXPECT_EQ(s.twipsPerPixelX, 15);
+  EXPECT_EQ(s.twipsPerPixelY, 15);
+  EXPECT_EQ(s.captionHeight, 19);
+  EXPECT_EQ(s.fullScreenClientHeight, 719);
+  EXPECT_EQ(s.fullScreenClientHeight + s.captionHeight, 738);
+  // A panel at the top only: the usable area still ends at the screen's foot.
+  s = ScreenInfoFrom(QRect(0, 0, 1920, 1080), QRect(0, 28, 1920, 1052));
+  EXPECT_EQ(s.fullScreenClientHeight + s.captionHeight, 1080);
+  // No panel at all.
+  s = ScreenInfoFrom(QRect(0, 0, 800, 600), QRect(0, 0, 800, 600));
+  EXPECT_EQ(s.fullScreenClientHeight + s.captionHeight, 600);
+}
+
+TEST(QtSupport, SettingsFolderFollowsXdgThenHome) {
+  EXPECT_EQ(UserSettingsDirFrom("/x/cfg", "/home/a"), "/x/cfg/marivo2");
+  // A relative XDG_CONFIG_HOME is invalid and ignored.
+  EXPECT_EQ(UserSettingsDirFrom("cfg", "/home/a"), "/home/a/.config/marivo2");
+  EXPECT_EQ(UserSettingsDirFrom(nullptr, "/home/a"), "/home/a/.config/marivo2");
+  EXPECT_EQ(UserSettingsDirFrom("", ""), "");
+  EXPECT_EQ(UserSettingsDirFrom(nullptr, nullptr), "");
+}
+
+TEST(QtSupport, JapaneseFacesUseTheIpaFontsAndTheClockFitsItsLabel) {
+  const QStringList installed = QFontDatabase::families();
+  const QFont gothic = FontFor({"ＭＳ Ｐゴシック", 8.25, false});
+  const QFont mincho = FontFor({"ＭＳ Ｐ明朝", 11.25, true});
+  if (installed.contains("IPAPGothic")) {
+    EXPECT_EQ(QFontInfo(gothic).family(), "IPAPGothic");
+  }
+  if (installed.contains("IPAPMincho")) {
+    EXPECT_EQ(QFontInfo(mincho).family(), "IPAPMincho");
+  }
+  EXPECT_TRUE(mincho.bold());
+  // Sizes are points at 96 dots per inch: 8.25 pt is 11 pixels.
+  EXPECT_EQ(gothic.pixelSize(), 11);
+  EXPECT_EQ(mincho.pixelSize(), 15);
+
+  // The clock label is 945 twips (63 pixels) wide.
+  const QString clock = "12/07 13:05";
+  const QFont fitted = FitFont(gothic, clock, 63);
+  EXPECT_LE(QFontMetrics(fitted).horizontalAdvance(clock), 63);
+  EXPECT_GE(fitted.pixelSize() * 10, 11 * 7);
+  // A text that fits keeps its size.
+  EXPECT_EQ(FitFont(gothic, "12", 63).pixelSize(), 11);
+
+  QtBackend backend(Quiet());
+  const int one = backend.TextWidthPx({"ＭＳ Ｐゴシック", 8.25, false}, "釣");
+  const int three = backend.TextWidthPx({"ＭＳ Ｐゴシック", 8.25, false}, "釣果履");
+  EXPECT_GT(one, 0);
+  EXPECT_GT(three, 2 * one);
+}
+
+TEST(QtSupport, PicturesAndOutlinesConvertExactly) {
+  const std::uint32_t px[] = {0xFF0000, 0x00FF00, 0x0000FF, 0x123456};
+  const assets::Image image{2, 2, px, "probe"};
+  const QImage q = ToQImage(image);
+  EXPECT_EQ(q.size(), QSize(2, 2));
+  EXPECT_EQ(q.pixel(0, 0), 0xFFFF0000u);
+  EXPECT_EQ(q.pixel(1, 1), 0xFF123456u);
+  EXPECT_EQ(ToQColor(kButtonFace, QColor(1, 2, 3)), QColor(1, 2, 3));
+  EXPECT_EQ(ToQColor(kBlue, QColor(1, 2, 3)), QColor(0, 0, 255));
+  const QRegion r = ToQRegion({{0, 0, 2, 1}, {1, 1, 3, 3}});
+  EXPECT_TRUE(r.contains(QPoint(1, 0)));
+  EXPECT_TRUE(r.contains(QPoint(2, 2)));
+  EXPECT_FALSE(r.contains(QPoint(0, 2)));
+  EXPECT_FALSE(r.contains(QPoint(2, 0)));
+}
+
+// ---------------------------------------------------------------- windows
+
+TEST(QtWindows, SpritesAreFramelessToolWindowsThatNeverTakeTheFocus) {
+  Rig rig;
+  BarProbe bar(rig.platform);
+  Form man(rig.platform, WindowId::frmMan);
+  Form sea(rig.platform, WindowId::frmSea);
+  bar.Load();
+  man.Load();
+  sea.Load();
+  for (const char* name : {"frmCon", "frmMan", "frmSea"}) {
+    SCOPED_TRACE(name);
+    QWidget* w = TopLevel(name);
+    ASSERT_NE(w, nullptr);
+    EXPECT_TRUE(w->windowFlags() & Qt::FramelessWindowHint);
+    EXPECT_EQ(w->windowFlags() & Qt::WindowType_Mask, Qt::Tool);
+    EXPECT_TRUE(w->windowFlags() & Qt::WindowDoesNotAcceptFocus);
+    EXPECT_TRUE(w->testAttribute(Qt::WA_ShowWithoutActivating));
+    EXPECT_FALSE(w->isVisible());  // created hidden
+  }
+  // The bar's outer size in whole pixels: 1250 x 230 twips is 83 x 15.
+  bar.Move(0, 15.0 * 500);
+  bar.SetWidth(1250);
+  bar.SetHeight(230);
+  EXPECT_EQ(TopLevel("frmCon")->geometry(), QRect(0, 500, 83, 15));
+}
+
+TEST(QtWindows, DialogsHaveATitleBarACloseButtonAndTheirDesignClientSize) {
+  Rig rig;
+  ListProbe list(rig.platform);
+  list.Load();
+  QWidget* w = TopLevel("frmList");
+  ASSERT_NE(w, nullptr);
+  EXPECT_EQ(w->windowFlags() & Qt::WindowType_Mask, Qt::Dialog);
+  EXPECT_TRUE(w->windowFlags() & Qt::WindowCloseButtonHint);
+  EXPECT_FALSE(w->windowFlags() & Qt::WindowMinimizeButtonHint);
+  EXPECT_EQ(w->windowTitle(), "Marivo");
+  // Client 5070 x 4020 twips: 338 x 268 pixels, not resizable.
+  EXPECT_EQ(w->size(), QSize(338, 268));
+  EXPECT_EQ(w->minimumSize(), w->maximumSize());
+  // Command buttons are real buttons at their design place.
+  auto* close = w->findChild<QPushButton*>();
+  ASSERT_NE(close, nullptr);
+  EXPECT_EQ(close->text(), "閉じる");
+  EXPECT_EQ(close->geometry(), QRect(11, 234, 72, 28));
+}
+
+TEST(QtWindows, AnOutlineBecomesTheMaskAndReplacesTheLastOne) {
+  Rig rig;
+  Form man(rig.platform, WindowId::frmMan);
+  man.Move(0, 0, 750, 720);
+  QWidget* w = TopLevel("frmMan");
+  ASSERT_NE(w, nullptr);
+
+  auto first = Record({{0, 0, 10, 5}, {20, 30, 51, 48}});
+  ASSERT_EQ(man.SetShape(first.data(), std::uint32_t(first.size()), 0), ShapeResult::Ok);
+  EXPECT_TRUE(w->mask().contains(QPoint(9, 4)));
+  EXPECT_TRUE(w->mask().contains(QPoint(50, 47)));
+  EXPECT_FALSE(w->mask().contains(QPoint(10, 0)));
+  EXPECT_FALSE(w->mask().contains(QPoint(15, 20)));
+
+  auto second = Record({{5, 5, 6, 6}});
+  ASSERT_EQ(man.SetShape(second.data(), std::uint32_t(second.size()), 1), ShapeResult::Ok);
+  EXPECT_EQ(w->mask(), QRegion(5, 5, 1, 1));  // no union with the old outline
+
+  // Records that cannot make a region, and one whose region is empty.
+  EXPECT_EQ(man.SetShape(first.data(), 0, 60), ShapeResult::RegionFailed);
+  auto wrongType = Record({{0, 0, 4, 4}}, 2);
+  EXPECT_EQ(man.SetShape(wrongType.data(), std::uint32_t(wrongType.size()), 2),
+            ShapeResult::RegionFailed);
+  EXPECT_EQ(man.SetShape(first.data(), 40, 3), ShapeResult::RegionFailed);  // cut short
+  auto degenerate = Record({{4, 4, 4, 9}});
+  EXPECT_EQ(man.SetShape(degenerate.data(), std::uint32_t(degenerate.size()), 4),
+            ShapeResult::WindowRefused);
+  EXPECT_EQ(w->mask(), QRegion(5, 5, 1, 1));
+}
+
+TEST(QtWindows, ZOrderOneSinksAWindowBelowTheOthers) {
+  Rig rig;
+  Form sea(rig.platform, WindowId::frmSea);
+  Form uki(rig.platform, WindowId::frmUki);
+  sea.Move(0, 0, 1500, 150);
+  uki.Move(0, 0, 300, 300);
+  sea.Show();
+  uki.Show();
+  QWidget* seaW = TopLevel("frmSea");
+  QWidget* ukiW = TopLevel("frmUki");
+  ASSERT_NE(seaW, nullptr);
+  ASSERT_NE(ukiW, nullptr);
+  auto stackIndex = [](QWidget* w) {
+    const auto windows = QGuiApplication::allWindows();
+    return windows.indexOf(w->windowHandle());
+  };
+  ASSERT_GE(stackIndex(seaW), 0);
+  // Lowering goes through the platform window; what Qt promises is that the
+  // call reaches it without the window being hidden or moved.
+  uki.ZOrder(1);
+  EXPECT_TRUE(ukiW->isVisible());
+  EXPECT_EQ(ukiW->geometry(), QRect(0, 0, 20, 20));
+  uki.ZOrder(0);
+  EXPECT_TRUE(ukiW->isVisible());
+}
+
+// ------------------------------------------------------------------ input
+
+TEST(QtInput, TheBarsButtonReportsEveryButtonAndTheClockTakesNoPresses) {
+  Rig rig;
+  BarProbe bar(rig.platform);
+  bar.Move(0, 0, 1250, 230);
+  bar.Show();
+  QWidget* w = TopLevel("frmCon");
+  ASSERT_NE(w, nullptr);
+  // The button's client rectangle is x 66..80, y -2..17; the client area
+  // starts one pixel in, inside the bar's thin border.
+  const QPoint onButton(1 + 70, 1 + 5);
+  const QPoint onClock(1 + 10, 1 + 5);
+  Send(w, QEvent::MouseButtonPress, onButton, Qt::LeftButton);
+  Send(w, QEvent::MouseButtonRelease, onButton, Qt::LeftButton);
+  Send(w, QEvent::MouseButtonPress, onButton, Qt::RightButton);
+  Send(w, QEvent::MouseButtonRelease, onButton, Qt::RightButton);
+  Send(w, QEvent::MouseButtonPress, onButton, Qt::MiddleButton);
+  // The release belongs to the control that took the press, wherever it is.
+  Send(w, QEvent::MouseButtonRelease, onClock, Qt::MiddleButton);
+  // The clock and the window itself take no presses.
+  Send(w, QEvent::MouseButtonPress, onClock, Qt::LeftButton);
+  Send(w, QEvent::MouseButtonRelease, onClock, Qt::LeftButton);
+  rig.platform.DoEvents();
+  const std::vector<std::string> want{"down Picture1 1", "up Picture1 1",   "down Picture1 2",
+                                      "up Picture1 2",   "down Picture1 4", "up Picture1 4"};
+  EXPECT_EQ(bar.seen, want);
+
+  // While charging, a press on the gauge names the gauge, not the button.
+  bar.Picture2.SetVisible(true);
+  bar.seen.clear();
+  Send(w, QEvent::MouseButtonPress, QPoint(1 + 10, 1 + 6), Qt::LeftButton);
+  rig.platform.DoEvents();
+  EXPECT_EQ(bar.seen, std::vector<std::string>{"down Picture2 1"});
+}
+
+TEST(QtInput, TheCloseButtonAsksTheGameAndDoesNotClose) {
+  Rig rig;
+  ListProbe list(rig.platform);
+  list.Show();
+  QWidget* w = TopLevel("frmList");
+  ASSERT_NE(w, nullptr);
+  EXPECT_FALSE(w->close());
+  EXPECT_TRUE(w->isVisible());
+  rig.platform.DoEvents();
+  // The window layer's default for a close request unloads the window.
+  EXPECT_FALSE(list.IsLoaded());
+  EXPECT_EQ(TopLevel("frmList"), nullptr);
+}
+
+TEST(QtInput, MovesOverTheHistoryNameThePictureAndClicksReachTheGame) {
+  Rig rig;
+  ListProbe list(rig.platform);
+  list.Show();
+  list.Picture1(9).SetVisible(false);
+  QWidget* w = TopLevel("frmList");
+  ASSERT_NE(w, nullptr);
+  auto move = [w](QPoint at) {
+    QMouseEvent e(QEvent::MouseMove, QPointF(at), w->mapToGlobal(QPointF(at)), Qt::NoButton,
+                  Qt::NoButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(w, &e);
+  };
+  // Element 10: column 2, row 1 -> left 45 + 1260 twips, top 345 + 630.
+  move(QPoint((45 + 1260) / 15 + 5, (345 + 630) / 15 + 5));
+  // Element 9 is hidden: the move goes to the window.
+  move(QPoint((45 + 630) / 15 + 5, (345 + 630) / 15 + 5));
+  // Over the title label: the label keeps it.
+  move(QPoint(150, 6));
+  w->findChild<QPushButton*>()->click();
+  rig.platform.DoEvents();
+  const std::vector<std::string> want{"move 10", "move window", "click Command1"};
+  EXPECT_EQ(list.seen, want);
+}
+
+// --------------------------------------------------------------- painting
+
+TEST(QtPainting, PixelArtStaysCrispOnADenseScreenAndTheGaugeIsClipped) {
+  Rig rig;
+  Form man(rig.platform, WindowId::frmMan);
+  man.Move(0, 0, 750, 720);
+  man.SetPicture(&assets::ManFrame(0));
+  QWidget* w = TopLevel("frmMan");
+  ASSERT_NE(w, nullptr);
+  QImage twice(100, 96, QImage::Format_RGB32);
+  twice.setDevicePixelRatio(2.0);
+  w->render(&twice);
+  const assets::Image& frame = assets::ManFrame(0);
+  int mismatches = 0;
+  for (int y = 0; y < 48; ++y) {
+    for (int x = 0; x < 50; ++x) {
+      const QRgb want = 0xFF000000u | frame.At(x, y);
+      for (int d = 0; d < 4; ++d) {
+        if (twice.pixel(2 * x + d % 2, 2 * y + d / 2) != want) ++mismatches;
+      }
+    }
+  }
+  EXPECT_EQ(mismatches, 0) << "each picture pixel is a uniform 2 x 2 block";
+
+  BarProbe bar(rig.platform);
+  bar.Move(0, 0, 1250, 230);
+  bar.Label1.SetVisible(false);
+  bar.Picture2.SetVisible(true);
+  bar.Picture2.SetWidth(10 * 18);  // gauge level 10: 12 pixels of the 60
+  QWidget* bw = TopLevel("frmCon");
+  QImage out(bw->size(), QImage::Format_RGB32);
+  bw->render(&out);
+  const assets::Image& gauge = assets::GaugePicture();
+  // Client origin (1, 1); the gauge box starts at 3, 4 within the client.
+  EXPECT_EQ(out.pixel(1 + 3 + 5, 1 + 4 + 1), 0xFF000000u | gauge.At(5, 1));
+  const QRgb face = bw->palette().color(QPalette::Window).rgb();
+  EXPECT_EQ(out.pixel(1 + 3 + 12, 1 + 4 + 1), face);
+  EXPECT_EQ(out.pixel(1 + 3 + 30, 1 + 4 + 1), face);
+  // The button at the right end is blue, the thin border is drawn.
+  EXPECT_EQ(out.pixel(1 + 70, 1 + 5), 0xFF0000FFu);
+  EXPECT_NE(out.pixel(0, 7), face);
+}
+
+// ------------------------------------------------------------------- pump
+
+TEST(QtPump, WaitingSleepsUntilTheDeadlineOrTheNextInput) {
+  QtBackend backend(Quiet());
+  struct Sink final : EventSink {
+    std::vector<PlatformEvent> events;
+    void Post(const PlatformEvent& e) override { events.push_back(e); }
+    void RunDueTimers() override {}
+  } sink;
+  backend.Attach(sink);
+
+  const double cpu0 = CpuSeconds();
+  const std::uint32_t t0 = backend.TickCount();
+  backend.WaitEvents(t0 + 300);
+  const std::uint32_t waited = backend.TickCount() - t0;
+  EXPECT_GE(waited, 300u);
+  EXPECT_LT(waited, 600u);
+  EXPECT_LT(CpuSeconds() - cpu0, 0.05) << "the wait must block, not spin";
+
+  // An input wakes it long before the deadline.
+  QTimer::singleShot(40, [&backend] {
+    PlatformEvent e;
+    e.kind = PlatformEvent::Kind::Click;
+    backend.Post(e);
+  });
+  const std::uint32_t t1 = backend.TickCount();
+  backend.WaitEvents(t1 + 5000);
+  EXPECT_LT(backend.TickCount() - t1, 1000u);
+  ASSERT_EQ(sink.events.size(), 1u);
+  EXPECT_EQ(sink.events[0].kind, PlatformEvent::Kind::Click);
+
+  // A deadline already past returns at once.
+  const std::uint32_t t2 = backend.TickCount();
+  backend.WaitEvents(t2 - 10);
+  EXPECT_LT(backend.TickCount() - t2, 50u);
+}
+
+TEST(QtPump, TheTickCountWrapsAround) {
+  QtBackend::Options o = Quiet();
+  o.startTick = 0xFFFFFFFFu - 50;
+  QtBackend backend(o);
+  const std::uint32_t before = backend.TickCount();
+  EXPECT_GE(before, 0xFFFFFFFFu - 50);
+  backend.WaitEvents(before + 120);  // a deadline past the wrap
+  const std::uint32_t after = backend.TickCount();
+  EXPECT_LT(after, 1000u);
+  EXPECT_GE(after - before, 120u);
+}
+
+TEST(QtPump, TimersKeepRunningWhileThePopupMenuIsOpen) {
+  Rig rig;
+  BarProbe bar(rig.platform);
+  Form menuHolder(rig.platform, WindowId::frmMenu);
+  bar.Move(0, 0, 1250, 230);
+  bar.Timer1.SetEnabled(true);  // 100 ms
+  bar.Show();
+  rig.platform.DoEvents();
+  // Dismiss the menu after 450 ms from inside its own loop.
+  QTimer::singleShot(450, [] {
+    if (QWidget* popup = QApplication::activePopupWidget()) popup->close();
+  });
+  const std::vector<MenuEntry> entries{{1, "釣果履歴", false}, {2, "-", true}, {7, "終了", false}};
+  const int chosen = rig.backend.PopupMenu(nullptr, entries);
+  EXPECT_EQ(chosen, -1);
+  const auto ticks = std::count(bar.seen.begin(), bar.seen.end(), "tick");
+  EXPECT_GE(ticks, 3);
+  EXPECT_LE(ticks, 5);
+  EXPECT_GT(rig.backend.ModalTimerRuns(), 0);
+
+  // Choosing an entry returns its control, whatever its place in the menu.
+  QTimer::singleShot(50, [] {
+    auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+    if (menu == nullptr) return;
+    for (QAction* a : menu->actions()) {
+      if (a->text() == "終了") menu->setActiveAction(a);
+    }
+    QKeyEvent enter(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
+    QCoreApplication::sendEvent(menu, &enter);
+  });
+  EXPECT_EQ(rig.backend.PopupMenu(nullptr, entries), 7);
+}
+
+TEST(QtPump, EndInsideThePopupClosesItAndUnwinds) {
+  Rig rig;
+  BarProbe bar(rig.platform);
+  Form menu(rig.platform, WindowId::frmMenu);
+  MenuItem mpop(menu, "mpop");
+  bar.Move(0, 0, 1250, 230);
+  bar.Show();
+  bar.onTick = [&rig] { rig.platform.End(); };
+  bar.Timer1.SetEnabled(true);
+  // Should the End not close the menu, this does, and the test fails below.
+  bool closedByHand = false;
+  QTimer::singleShot(2000, [&closedByHand] {
+    if (QWidget* popup = QApplication::activePopupWidget()) {
+      closedByHand = true;
+      popup->close();
+    }
+  });
+  const std::uint32_t t0 = rig.platform.TickCount();
+  EXPECT_THROW(bar.PopupMenu(mpop), ProgramEnded);
+  EXPECT_FALSE(closedByHand);
+  EXPECT_LT(rig.platform.TickCount() - t0, 1000u);
+  EXPECT_TRUE(rig.backend.Ended());
+}
+
+TEST(QtPump, MessageBoxesSpeakJapaneseAndReturnThePressedButton) {
+  QtBackend backend(Quiet());
+  auto answer = [](const char* text) {
+    QTimer::singleShot(30, [text] {
+      auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+      if (box == nullptr) return;
+      for (QAbstractButton* b : box->buttons()) {
+        if (b->text() == text) b->click();
+      }
+    });
+  };
+  QString caption, shownText;
+  QStringList buttons;
+  QTimer::singleShot(10, [&] {
+    auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+    if (box == nullptr) return;
+    caption = box->windowTitle();
+    shownText = box->text();
+    for (QAbstractButton* b : box->buttons()) buttons << b->text();
+  });
+  answer("はい");
+  EXPECT_EQ(
+      backend.MessageBox("釣果をクリアしていいですか？", MessageStyle::YesNoQuestion, "Marivo2"),
+      MessageResult::Yes);
+  EXPECT_EQ(caption, "Marivo2");
+  EXPECT_EQ(shownText, "釣果をクリアしていいですか？");
+  buttons.sort();
+  EXPECT_EQ(buttons, (QStringList{"いいえ", "はい"}));
+  answer("いいえ");
+  EXPECT_EQ(backend.MessageBox("?", MessageStyle::YesNoQuestion, "Marivo2"), MessageResult::No);
+  answer("OK");
+  EXPECT_EQ(backend.MessageBox("ウィンドウの整形に失敗しました。", MessageStyle::OkOnly, "Marivo2"),
+            MessageResult::Ok);
+}
+
+TEST(QtPump, AnEndSignalBecomesTheSessionEnding) {
+  // As the program does before it starts: the end signals wait for the
+  // watch (a signal raised here is this thread's own).
+  BlockEndSignals();
+  QtBackend::Options o;
+  o.watchSignals = true;
+  Rig rig(o);
+  int endings = 0;
+  rig.platform.SetSessionEndingHandler([&endings] { ++endings; });
+  // The signal is blocked in this process (as in the program) and waits
+  // for the watch; one only, since a second one ends the process.
+  raise(SIGTERM);
+  rig.Run(200);
+  EXPECT_EQ(endings, 1);
+  sigset_t set;
+  sigemptyset(&set);
+  sigaddset(&set, SIGTERM);
+  sigaddset(&set, SIGINT);
+  sigaddset(&set, SIGHUP);
+  pthread_sigmask(SIG_UNBLOCK, &set, nullptr);
+}
+
+// ------------------------------------------------------------- whole game
+
+TEST(QtGame, TheSceneStandsOnTheBottomOfTheUsableScreen) {
+  QtBackend backend(Quiet());
+  Platform platform(backend);
+  Game game(platform);
+  game.Start();
+  const QRect available = QGuiApplication::primaryScreen()->availableGeometry();
+  const int bottom = available.y() + available.height();
+  QWidget* bar = TopLevel("frmCon");
+  QWidget* man = TopLevel("frmMan");
+  QWidget* sea = TopLevel("frmSea");
+  ASSERT_NE(bar, nullptr);
+  ASSERT_NE(man, nullptr);
+  ASSERT_NE(sea, nullptr);
+  EXPECT_EQ(bar->geometry(), QRect(0, bottom - 15, 83, 15));
+  EXPECT_EQ(man->geometry(), QRect(83, bottom - 48, 50, 48));
+  EXPECT_EQ(sea->geometry().left(), 83);
+  EXPECT_EQ(sea->geometry().bottom() + 1, bottom);
+  EXPECT_EQ(sea->height(), 3);
+  EXPECT_TRUE(bar->isVisible() && man->isVisible() && sea->isVisible());
+  EXPECT_FALSE(man->mask().isEmpty());
+  EXPECT_FALSE(man->mask().contains(QPoint(0, 0)));  // the corner is cut away
+}
+
+}  // namespace
+}  // namespace marivo::qt

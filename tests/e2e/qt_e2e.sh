@@ -1,0 +1,184 @@
+#!/usr/bin/env bash
+# The real desktop program under Xvfb, checked through the X server:
+# where the windows stand and that the sprites are shaped, a cast played
+# with the pointer, the exit through the menu and the record it writes,
+# the session end on SIGTERM, and the plain refusal without a display.
+#
+# Usage: qt_e2e.sh <marivo2 executable> <artifact folder>
+# Exits 77 (skipped) when Xvfb or the X tools are missing.
+set -uo pipefail
+
+exe=${1:?usage: qt_e2e.sh <marivo2> <artifact folder>}
+artifacts=${2:?usage: qt_e2e.sh <marivo2> <artifact folder>}
+
+for tool in Xvfb xdotool xwininfo import; do
+  if ! command -v "$tool" >/dev/null 2>&1; then
+    echo "SKIP: $tool is not installed (apt-get install xvfb xdotool x11-utils imagemagick)"
+    exit 77
+  fi
+done
+
+mkdir -p "$artifacts"
+work=$(mktemp -d)
+xvfb_pid=""
+game_pid=""
+cleanup() {
+  [ -n "$game_pid" ] && kill -9 "$game_pid" 2>/dev/null
+  [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null
+  rm -rf "$work"
+}
+trap cleanup EXIT
+
+passed=0
+failed=0
+check() {  # check <description> <command...>
+  local what=$1
+  shift
+  if "$@"; then
+    passed=$((passed + 1))
+    echo "ok   - $what"
+  else
+    failed=$((failed + 1))
+    echo "FAIL - $what"
+  fi
+}
+
+# ---- Without a display the program says so and fails.
+out=$(env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM "$exe" 2>&1)
+rc=$?
+check "without a display it exits non-zero" test "$rc" -ne 0
+check "without a display it says it needs a desktop" grep -q "needs a graphical desktop" <<<"$out"
+
+# ---- A display of our own: 1024 x 768, no window manager, no task bar.
+display=""
+for n in $(seq 87 120); do
+  if [ ! -e "/tmp/.X$n-lock" ] && [ ! -e "/tmp/.X11-unix/X$n" ]; then
+    display=":$n"
+    break
+  fi
+done
+[ -n "$display" ] || { echo "FAIL - no free X display number"; exit 1; }
+Xvfb "$display" -screen 0 1024x768x24 -nolisten tcp -wr >"$work/xvfb.log" 2>&1 &
+xvfb_pid=$!
+export DISPLAY=$display
+for _ in $(seq 50); do
+  xwininfo -root >/dev/null 2>&1 && break
+  sleep 0.1
+done
+
+# The program runs from a folder of its own: the record goes beside it.
+mkdir -p "$work/run"
+cp "$exe" "$work/run/marivo2"
+
+tree() { xwininfo -root -tree 2>/dev/null; }
+# "WxH+X+Y" of the top-level window with this name, empty when there is none.
+geometry() { tree | awk -v n="\"$1\":" '$2 == n { print $(NF-1); exit }'; }
+window_id() { tree | awk -v n="\"$1\":" '$2 == n { print $1; exit }'; }
+wait_for() {  # wait_for <window name> <tenths of a second>
+  for _ in $(seq "$2"); do
+    [ -n "$(geometry "$1")" ] && return 0
+    sleep 0.1
+  done
+  return 1
+}
+start_game() {
+  (cd "$work/run" && exec ./marivo2) >"$work/game.log" 2>&1 &
+  game_pid=$!
+  wait_for frmMan 100
+}
+# Waits up to $1 tenths of a second for the game to end; its status in $rc.
+wait_end() {
+  for _ in $(seq "$1"); do
+    if ! kill -0 "$game_pid" 2>/dev/null; then
+      wait "$game_pid"
+      rc=$?
+      game_pid=""
+      return 0
+    fi
+    sleep 0.1
+  done
+  rc=124
+  return 1
+}
+record_ok() {
+  local ini=$work/run/marivo2.ini
+  # Lines may end in CR LF, as the settings format allows.
+  [ -f "$ini" ] && grep -Eq $'^\\[Data\\]\r?$' "$ini" &&
+    grep -Eq $'^Tyouka=[0-9A-F]{120}\r?$' "$ini"
+}
+
+check "the scene comes up" start_game
+
+# ---- Where the scene stands: the usable bottom is row 768 here.
+check "control bar at x 0, 83 x 15, bottom on row 768" test "$(geometry frmCon)" = "83x15+0+753"
+check "angler at x 83 (1250 twips), 50 x 48, feet on row 768" \
+  test "$(geometry frmMan)" = "50x48+83+720"
+check "sea strip from x 83 across the screen, 3 pixels high" \
+  test "$(geometry frmSea)" = "1024x3+83+765"
+shape=$(xwininfo -shape -id "$(window_id frmMan)" 2>/dev/null)
+check "the angler is cut to his outline" grep -q "Window shape extents:" <<<"$shape"
+check "the angler's outline is not his whole rectangle" \
+  bash -c '! grep -q "Window shape extents:  50x48+0+0" <<<"$1"' _ "$shape"
+check "frmCon stays out of the way of the focus (tool window)" \
+  bash -c 'xprop -id "$1" _NET_WM_WINDOW_TYPE 2>/dev/null | grep -q UTILITY' _ \
+  "$(window_id frmCon)"
+import -window root "$artifacts/scene.png" 2>/dev/null
+
+# ---- A cast: press (the gauge runs), release, press again to fix the power.
+button_x=74
+button_y=760
+xdotool mousemove "$button_x" "$button_y"
+xdotool mousedown 1
+sleep 0.1
+xdotool mouseup 1
+sleep 0.6
+xdotool mousedown 1
+sleep 0.05
+xdotool mouseup 1
+wait_for frmUki 50
+sleep 2.5
+float=$(geometry frmUki)
+check "the float flew out and stands on the sea ($float)" \
+  bash -c '[[ $1 =~ ^5x21\+([0-9]+)\+([0-9]+)$ ]] && (( BASH_REMATCH[1] > 133 )) &&
+           (( BASH_REMATCH[2] >= 740 && BASH_REMATCH[2] <= 750 ))' _ "$float"
+check "the float sinks behind the sea strip" \
+  bash -c 'tree_out=$(xwininfo -root -tree); sea=$(grep -n "\"frmSea\":" <<<"$tree_out" | cut -d: -f1);
+           uki=$(grep -n "\"frmUki\":" <<<"$tree_out" | cut -d: -f1); (( uki > sea ))'
+check "the float is shaped too" \
+  bash -c 'xwininfo -shape -id "$1" | grep -q "Window shape extents:"' _ "$(window_id frmUki)"
+import -window root "$artifacts/cast.png" 2>/dev/null
+
+# ---- The menu at the pointer, and exit (終了), its last entry.
+xdotool mousemove "$button_x" "$button_y"
+xdotool mousedown 3
+sleep 0.1
+xdotool mouseup 3
+wait_for mpop 30
+menu=$(geometry mpop)
+check "a right press opens the menu ($menu)" test -n "$menu"
+import -window root "$artifacts/menu.png" 2>/dev/null
+if [[ $menu =~ ^([0-9]+)x([0-9]+)\+([0-9]+)\+([0-9]+)$ ]]; then
+  xdotool mousemove $((BASH_REMATCH[3] + BASH_REMATCH[1] / 2)) \
+    $((BASH_REMATCH[4] + BASH_REMATCH[2] - 10))
+  sleep 0.3
+  xdotool click 1
+fi
+wait_end 50
+check "exit ends the program with status 0" test "$rc" -eq 0
+check "exit wrote the record: [Data] Tyouka of 120 hex digits" record_ok
+
+# ---- The session ends (SIGTERM): the record is saved as exit saves it.
+rm -f "$work/run/marivo2.ini"
+if start_game; then
+  kill -TERM "$game_pid"
+  wait_end 50
+  check "SIGTERM ends the program with status 0" test "$rc" -eq 0
+  check "SIGTERM saved the record" record_ok
+else
+  check "the scene comes up again" false
+fi
+
+cp "$work/game.log" "$artifacts/game.log" 2>/dev/null
+echo "screenshots in $artifacts"
+echo "$passed passed, $failed failed"
+[ "$failed" -eq 0 ]
