@@ -172,45 +172,50 @@ void Surface::paintEvent(QPaintEvent*) {
   p.translate(clientOrigin_);
   if (state_.picture != nullptr) p.drawImage(QPoint(0, 0), backend_.ImageFor(state_.picture));
 
-  for (const ControlState& c : state_.controls) {
-    const ControlDesign& d = *c.design;
-    if (!c.visible || d.frameStore) continue;
-    const QRect r = ControlRect(c);
-    switch (d.kind) {
-      case ControlKind::PictureBox:
-      case ControlKind::Image:
-        if (d.kind == ControlKind::PictureBox) p.fillRect(r, ToQColor(c.backColor, face));
-        if (c.picture != nullptr) {
-          // A picture box clips its picture; the gauge relies on it.
-          p.save();
-          p.setClipRect(r, Qt::IntersectClip);
-          p.drawImage(r.topLeft(), backend_.ImageFor(c.picture));
-          p.restore();
+  // Icons lie above the labels beside them (the version dialog's title
+  // overlaps its icon), so images are painted in a second pass.
+  for (int pass = 0; pass < 2; ++pass) {
+    for (const ControlState& c : state_.controls) {
+      const ControlDesign& d = *c.design;
+      if (!c.visible || d.frameStore) continue;
+      if ((d.kind == ControlKind::Image) != (pass == 1)) continue;
+      const QRect r = ControlRect(c);
+      switch (d.kind) {
+        case ControlKind::PictureBox:
+        case ControlKind::Image:
+          if (d.kind == ControlKind::PictureBox) p.fillRect(r, ToQColor(c.backColor, face));
+          if (c.picture != nullptr) {
+            // A picture box clips its picture; the gauge relies on it.
+            p.save();
+            p.setClipRect(r, Qt::IntersectClip);
+            p.drawImage(r.topLeft(), backend_.ImageFor(c.picture));
+            p.restore();
+          }
+          break;
+        case ControlKind::Label: {
+          if (!d.transparent) p.fillRect(r, ToQColor(c.backColor, face));
+          const QString text = ToQString(c.caption);
+          p.setFont(FitFont(backend_.Font(d.font), text, r.width()));
+          p.setPen(ToQColor(d.foreColor, Qt::black));
+          const int align = d.align == TextAlign::Center ? Qt::AlignHCenter : Qt::AlignLeft;
+          p.drawText(r, align | Qt::AlignTop | Qt::TextSingleLine, text);
+          break;
         }
-        break;
-      case ControlKind::Label: {
-        if (!d.transparent) p.fillRect(r, ToQColor(c.backColor, face));
-        const QString text = ToQString(c.caption);
-        p.setFont(FitFont(backend_.Font(d.font), text, r.width()));
-        p.setPen(ToQColor(d.foreColor, Qt::black));
-        const int align = d.align == TextAlign::Center ? Qt::AlignHCenter : Qt::AlignLeft;
-        p.drawText(r, align | Qt::AlignTop | Qt::TextSingleLine, text);
-        break;
+        case ControlKind::Line:
+          p.setPen(QPen(ToQColor(d.foreColor, Qt::black), 0));
+          p.drawLine(TwipsToPixels(c.x1), TwipsToPixels(c.y1), TwipsToPixels(c.x2),
+                     TwipsToPixels(c.y2));
+          break;
+        case ControlKind::Shape:
+          p.setPen(QPen(ToQColor(d.foreColor, Qt::black), 0));
+          p.setBrush(Qt::NoBrush);
+          p.drawRect(r.adjusted(0, 0, -1, -1));
+          break;
+        case ControlKind::CommandButton:  // real buttons
+        case ControlKind::Timer:
+        case ControlKind::MenuItem:
+          break;
       }
-      case ControlKind::Line:
-        p.setPen(QPen(ToQColor(d.foreColor, Qt::black), 0));
-        p.drawLine(TwipsToPixels(c.x1), TwipsToPixels(c.y1), TwipsToPixels(c.x2),
-                   TwipsToPixels(c.y2));
-        break;
-      case ControlKind::Shape:
-        p.setPen(QPen(ToQColor(d.foreColor, Qt::black), 0));
-        p.setBrush(Qt::NoBrush);
-        p.drawRect(r.adjusted(0, 0, -1, -1));
-        break;
-      case ControlKind::CommandButton:  // real buttons
-      case ControlKind::Timer:
-      case ControlKind::MenuItem:
-        break;
     }
   }
 

@@ -50,17 +50,16 @@ check "without a display it exits non-zero" test "$rc" -ne 0
 check "without a display it says it needs a desktop" grep -q "needs a graphical desktop" <<<"$out"
 
 # ---- A display of our own: 1024 x 768, no window manager, no task bar.
-display=""
-for n in $(seq 87 120); do
-  if [ ! -e "/tmp/.X$n-lock" ] && [ ! -e "/tmp/.X11-unix/X$n" ]; then
-    display=":$n"
-    break
-  fi
-done
-[ -n "$display" ] || { echo "FAIL - no free X display number"; exit 1; }
-Xvfb "$display" -screen 0 1024x768x24 -nolisten tcp -wr >"$work/xvfb.log" 2>&1 &
+# Xvfb picks a free display number itself and tells it on fd 3.
+Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp -wr 3>"$work/display" \
+  >"$work/xvfb.log" 2>&1 &
 xvfb_pid=$!
-export DISPLAY=$display
+for _ in $(seq 100); do
+  [ -s "$work/display" ] && break
+  sleep 0.1
+done
+[ -s "$work/display" ] || { echo "FAIL - Xvfb did not start"; cat "$work/xvfb.log"; exit 1; }
+export DISPLAY=":$(head -n1 "$work/display")"
 for _ in $(seq 50); do
   xwininfo -root >/dev/null 2>&1 && break
   sleep 0.1
