@@ -14,7 +14,7 @@ exe=$(readlink -f "${1:-$root/build-win/platform/win32/marivo2.exe}")
 artifacts=$(dirname "$exe")/e2e
 mkdir -p "$artifacts"
 
-for tool in wine wineserver wineboot Xvfb xdotool xwininfo import; do
+for tool in wine wineserver wineboot Xvfb xdotool xwininfo import compare; do
   command -v "$tool" >/dev/null || { echo "wine_e2e: $tool is missing (tools/setup.sh windows)"; exit 1; }
 done
 
@@ -53,6 +53,9 @@ screen_h=768
 
 echo "== Wine prefix on $DISPLAY"
 timeout 240 wineboot -i >"$work/wineboot.log" 2>&1 || { echo "wine_e2e: wineboot failed"; exit 1; }
+timeout 60 wineserver -w || true
+# No window manager here: Wine draws the dialogs' frames and captions itself.
+timeout 60 wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1 || true
 timeout 60 wineserver -w || true
 
 mkdir -p "$work/game"
@@ -217,8 +220,12 @@ if menu=$(open_menu); then
   if [ -z "$list" ]; then
     fail "no catch history window"
   else
-    read -r lx ly <<<"$(sed -E 's/.* [0-9]+x[0-9]+\+(-?[0-9]+)\+(-?[0-9]+) .*/\1 \2/' <<<"$list")"
-    pass "catch history open at $lx,$ly"
+    read -r ow oh ox oy <<<"$(sed -E 's/.* ([0-9]+)x([0-9]+)\+(-?[0-9]+)\+(-?[0-9]+) .*/\1 \2 \3 \4/' <<<"$list")"
+    # The client area, 5070 x 4020 twips, inside the frame Wine drew.
+    frame=$(((ow - 338) / 2))
+    lx=$((ox + frame))
+    ly=$((oy + oh - 268 - frame))
+    pass "catch history open, its client area at $lx,$ly"
     # Kind 0 was caught: its picture (left 45, top 345 twips) names it.
     xdotool mousemove $((lx + 3 + 18)) $((ly + 23 + 18))
     sleep 0.2
