@@ -25,10 +25,16 @@ echo "== Generators for this machine ($host)"
 cmake -S tools -B "$host" -G Ninja -DCMAKE_BUILD_TYPE= >/dev/null
 cmake --build "$host" -j "$jobs"
 
+# The executable's icon, from the same picture the windows show.
+c++ -std=c++20 -O1 -Wall -Wextra -Werror -I. platform/win32/make_icon.cpp \
+  platform/win32/ico_format.cpp tools/xpm_reader.cpp -o "$host/make_icon"
+"$host/make_icon" assets/ui/icon.xpm "$host/marivo2.ico"
+
 echo "== marivo2.exe ($out)"
 cmake -S . -B "$out" -G Ninja -DCMAKE_BUILD_TYPE=Release \
   -DCMAKE_TOOLCHAIN_FILE="$PWD/cmake/mingw-w64.cmake" \
-  -DMARIVO_HOST_TOOLS_DIR="$PWD/$host/tools-bin" "$@" >/dev/null
+  -DMARIVO_HOST_TOOLS_DIR="$PWD/$host/tools-bin" -DMARIVO_ICON_FILE="$PWD/$host/marivo2.ico" \
+  "$@" >/dev/null
 cmake --build "$out" -j "$jobs" --target marivo2
 
 exe="$out/platform/win32/marivo2.exe"

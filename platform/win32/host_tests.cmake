@@ -4,6 +4,8 @@
 # test program and tested like the rest of the window layer.
 target_sources(marivo_tests PRIVATE
   ${PROJECT_SOURCE_DIR}/platform/win32/win32_layout.cpp
+  ${PROJECT_SOURCE_DIR}/platform/win32/ico_format.cpp
+  ${PROJECT_SOURCE_DIR}/platform/win32/ico_format_test.cpp
   ${PROJECT_SOURCE_DIR}/platform/win32/win32_layout_test.cpp)
 
 # The Windows program under Wine, when a cross build has made it

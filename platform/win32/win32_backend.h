@@ -20,9 +20,7 @@
 //   through the private-profile functions, the session end.
 //
 // What it lacks: the process is DPI-unaware (Windows scales it above
-// 100 %); the task bar is assumed at the bottom of the screen; the
-// executable file itself carries no icon resource (the windows get theirs
-// at run time).
+// 100 %); the task bar is assumed at the bottom of the screen.
 #pragma once
 
 #ifndef WIN32_LEAN_AND_MEAN
