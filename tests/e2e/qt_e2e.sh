@@ -147,13 +147,39 @@ check "the float is shaped too" \
   bash -c 'xwininfo -shape -id "$1" | grep -q "Window shape extents:"' _ "$(window_id frmUki)"
 import -window root "$artifacts/cast.png" 2>/dev/null
 
-# ---- The menu at the pointer, and exit (終了), its last entry.
-xdotool mousemove "$button_x" "$button_y"
-xdotool mousedown 3
-sleep 0.1
-xdotool mouseup 3
-wait_for mpop 30
-menu=$(geometry mpop)
+# ---- The menu at the pointer; its first entry opens the catch history.
+open_menu() {
+  xdotool mousemove "$button_x" "$button_y"
+  xdotool mousedown 3
+  sleep 0.1
+  xdotool mouseup 3
+  wait_for mpop 30
+  menu=$(geometry mpop)
+}
+open_menu
+if [[ $menu =~ ^([0-9]+)x([0-9]+)\+([0-9]+)\+([0-9]+)$ ]]; then
+  xdotool mousemove $((BASH_REMATCH[3] + BASH_REMATCH[1] / 2)) $((BASH_REMATCH[4] + 10))
+  sleep 0.3
+  xdotool click 1
+fi
+wait_for Marivo 30
+history=$(geometry Marivo)
+# Client 5070 x 4020 twips; its bottom 100 twips above the angler (no frame
+# here, so the client sits where the frame would begin).
+check "釣果履歴 opens the history dialog, 338 x 268 ($history)" \
+  bash -c '[[ $1 =~ ^338x268\+0\+[0-9]+$ ]]' _ "$history"
+import -window root "$artifacts/history.png" 2>/dev/null
+if [[ $history =~ \+([0-9]+)\+([0-9]+)$ ]]; then
+  # 閉じる: left 165, top 3510, 1080 x 420 twips.
+  xdotool mousemove $((BASH_REMATCH[1] + 47)) $((BASH_REMATCH[2] + 248))
+  sleep 0.2
+  xdotool click 1
+fi
+sleep 0.5
+check "閉じる closes it" test -z "$(geometry Marivo)"
+
+# ---- Exit (終了), the menu's last entry.
+open_menu
 check "a right press opens the menu ($menu)" test -n "$menu"
 import -window root "$artifacts/menu.png" 2>/dev/null
 if [[ $menu =~ ^([0-9]+)x([0-9]+)\+([0-9]+)\+([0-9]+)$ ]]; then
