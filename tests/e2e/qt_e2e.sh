@@ -135,7 +135,14 @@ xdotool mousedown 1
 sleep 0.05
 xdotool mouseup 1
 wait_for frmUki 50
-sleep 2.5
+# The flight ends with the float upright (5 x 21) on the water; a loaded
+# machine may take a while for the hundred-odd steps.
+for _ in $(seq 100); do
+  float=$(geometry frmUki)
+  [[ $float =~ ^5x21\+ ]] && break
+  sleep 0.1
+done
+sleep 0.5
 float=$(geometry frmUki)
 check "the float flew out and stands on the sea ($float)" \
   bash -c '[[ $1 =~ ^5x21\+([0-9]+)\+([0-9]+)$ ]] && (( BASH_REMATCH[1] > 133 )) &&
