@@ -10,7 +10,7 @@ jobs=$(nproc 2>/dev/null || echo 2)
 status=0
 
 echo "== Build and test"
-cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=Debug >/dev/null
+cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=Debug -DMARIVO_BUILD_QT=ON >/dev/null
 cmake --build build -j "$jobs"
 ctest --test-dir build --output-on-failure -j "$jobs" || status=1
 
