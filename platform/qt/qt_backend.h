@@ -3,7 +3,8 @@
 // What it does:
 // - every window of the catalogue as a top-level QWidget: sprite windows
 //   (no border) and the control bar are frameless tool windows that never
-//   take the focus and stay out of the task bar and the switcher, cut to
+//   take the focus and, as utility windows, stay out of the task bar and
+//   the switcher, cut to
 //   their outline with QWidget::setMask; dialogs are fixed-size windows with
 //   a title bar and a close button (the close is reported, never obeyed);
 // - pictures, picture boxes, labels, lines, the frame rectangle, printed
@@ -27,7 +28,9 @@
 // - the frame sizes of decorated windows are fixed guesses (3 pixels, a
 //   19-pixel caption), not measured from the window manager;
 // - the top-most band is honoured only as far as the window manager keeps
-//   Qt::WindowStaysOnTopHint.
+//   Qt::WindowStaysOnTopHint;
+// - no explicit _NET_WM_STATE_SKIP_TASKBAR: a panel that lists utility
+//   windows would list the sprites.
 #pragma once
 
 #include <QElapsedTimer>
