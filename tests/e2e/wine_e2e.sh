@@ -31,7 +31,8 @@ cleanup() {
 trap cleanup EXIT
 
 failures=0
-pass() { echo "  ok   $*"; }
+passes=0
+pass() { echo "  ok   $*"; passes=$((passes + 1)); }
 fail() { echo "  FAIL $*"; failures=$((failures + 1)); }
 
 # Japanese locale for the program's texts.
@@ -168,6 +169,14 @@ open_menu() {
   done
   return 1
 }
+# The mapped message box, captioned with the program's title.
+message_box() {
+  local id
+  for id in $(xwininfo -root -tree 2>/dev/null | grep -F '"Marivo2": ("marivo2.exe"' |
+    awk '{print $1}'); do
+    if xwininfo -id "$id" 2>/dev/null | grep -q IsViewable; then echo "$id"; fi
+  done
+}
 dialog_window() { xwininfo -root -tree 2>/dev/null | grep -F "\"$1\": (\"marivo2.exe\"" | head -n1; }
 if menu=$(open_menu); then
   read -r menu_w menu_h menu_x menu_y <<<"$menu"
@@ -241,6 +250,24 @@ if menu=$(open_menu); then
     [ -n "$tip" ] && pass "the caught fish shows its name as a tooltip" ||
       fail "no tooltip over a caught fish"
     import -window root "$artifacts/wine_history.png"
+    # 釣果クリア asks first (left 3975, top 3510 twips); いいえ keeps the
+    # record, which the exit below writes back unchanged.
+    xdotool mousemove $((lx + 265 + 36)) $((ly + 234 + 14)) click 1
+    question=""
+    for _ in $(seq 40); do
+      question=$(message_box)
+      [ -n "$question" ] && break
+      sleep 0.25
+    done
+    if [ -z "$question" ]; then
+      fail "釣果クリア asked nothing"
+    else
+      pass "釣果クリア asks, under the caption Marivo2"
+      import -window root "$artifacts/wine_question.png"
+      xdotool key n
+      for _ in $(seq 20); do [ -z "$(message_box)" ] && break; sleep 0.25; done
+      [ -z "$(message_box)" ] && pass "いいえ answered it" || fail "the question stayed open"
+    fi
     # 閉じる: left 165, top 3510 twips, 1080 x 420.
     xdotool mousemove $((lx + 11 + 36)) $((ly + 234 + 14)) click 1
     for _ in $(seq 20); do [ -z "$(dialog_window "Marivo")" ] && break; sleep 0.25; done
@@ -317,5 +344,6 @@ else
   fail "the second run never showed the angler"
 fi
 
-echo "== wine e2e: $failures failed (screenshots in $artifacts)"
+echo "== Screenshots in $artifacts"
+echo "wine_e2e: $passes passed, $failures failed"
 [ "$failures" -eq 0 ]
