@@ -3,37 +3,21 @@
 #include <stdexcept>
 
 #include "scene/game.h"
+#include "shapes/shape_apply.h"
 #include "shapes/shape_record.h"
 
 namespace marivo {
 
 void BuildBalloonShapes(Game& game) {
   for (int entry = 0; entry <= 3; ++entry) {
-    const PackedShape& data = BalloonShapeData(entry);
-    BalloonShapeRecord& r = game.BalloonShapeTable[entry];
-    r = BalloonShapeRecord{};
-    r.dwSize = 32;
-    r.iType = 1;
-    r.nCount = static_cast<std::uint32_t>(data.count);
-    r.nRgnSize = 16 * r.nCount;
-    r.rcBound = data.bound;
-    for (int i = 0; i < data.count && i < 25; ++i) r.rects[i] = data.rects[i];
+    FillShapeRecord(game.BalloonShapeTable[entry], BalloonShapeData(entry));
   }
 }
 
 void ApplyBalloonShape(Game& game, std::int32_t entry, Form& window) {
   if (entry < 0 || entry > 4) throw std::out_of_range("balloon shape entry outside the table");
   const BalloonShapeRecord& record = game.BalloonShapeTable[static_cast<std::size_t>(entry)];
-  switch (window.SetShape(&record, record.ByteCount(), entry)) {
-    case ShapeResult::Ok:
-      return;
-    case ShapeResult::RegionFailed:
-      game.platform.MsgBox("リージョンデータの読み込みに失敗しました。");
-      game.platform.End();
-    case ShapeResult::WindowRefused:
-      game.platform.MsgBox("ウィンドウの整形に失敗しました。");
-      game.platform.End();
-  }
+  SetShapeOrEnd(game.platform, record, entry, window);
 }
 
 void ShowBalloon(Game& game, std::string_view text, double x, double y, int side) {
