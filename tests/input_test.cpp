@@ -176,6 +176,33 @@ TEST(LeftPress, DuringTheSwingAndTheFlightStartsNothing) {
   EXPECT_EQ(g.game.frmMan.Picture(), &assets::ManFrame(5));
 }
 
+TEST(LeftPress, AfterAMenuDuringTheSwingStillWaitsForTheFloat) {
+  ModelGame g;
+  ASSERT_TRUE(g.Start());
+  GameState& s = g.game.state;
+  // The right press clears Busy while the angler swings; the float is not
+  // out yet, so a left press then has nothing to strike at.
+  g.model.PressAt(100);
+  g.model.ReleaseAt(102);
+  g.model.PressAt(155);
+  g.model.ReleaseAt(157);
+  g.model.QueueMenuChoice("");
+  g.model.PressAt(300, kButtonRight);
+  g.model.ReleaseAt(302, kButtonRight);
+  g.model.PressAt(320);
+  g.model.ReleaseAt(900);
+  g.model.ClearJournal();
+  ASSERT_TRUE(g.RunUntil(101));
+  // No strike pose in the middle of the swing, no landing of a stray float.
+  EXPECT_TRUE(g.model.JournalWith("shape frmMan 6").empty());
+  EXPECT_EQ(g.model.JournalWith("load frmUki").size(), 1u);
+  EXPECT_EQ(s.LineOut, kTrue);
+  EXPECT_TRUE(g.game.frmUki.Visible());
+  EXPECT_DOUBLE_EQ(g.game.frmUki.Left(), 2677);
+  EXPECT_DOUBLE_EQ(g.game.frmUki.Top(), 10840);
+  EXPECT_EQ(s.Reeling, kFalse);
+}
+
 TEST(LeftPress, WithTheLineOutAndNoBiteStrikesThenReelsWhileHeld) {
   ModelGame g;
   ASSERT_TRUE(g.Start());

@@ -91,6 +91,10 @@ void ConWindow::LeftPress() {
   }
   s.FishRange = Nearest(game_.frmSea.Width());
   if (s.Busy != kFalse) return;
+  // The line counts as out from the stop of the gauge, but until the cast
+  // puts the float out there is nothing to strike at (a menu opened during
+  // the swing clears Busy).
+  if (s.LineOut != kFalse && !game_.frmUki.IsLoaded()) return;
   s.Reeling = kTrue;
   if (s.LineOut == kFalse) {
     RunGauge();
