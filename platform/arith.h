@@ -18,7 +18,9 @@ inline constexpr Flag kTrue = -1;
 inline constexpr Flag kFalse = 0;
 
 // Nearest whole number, a half going to the even neighbour.
-inline double NearestValue(double x) { return std::nearbyint(x); }
+inline double NearestValue(double x) {
+  return std::nearbyint(x);
+}
 
 // Nearest, narrowed to a 32-bit whole number (saturating at the range ends).
 inline std::int32_t Nearest(double x) {
@@ -37,7 +39,9 @@ inline std::int16_t Nearest16(double x) {
 }
 
 // The largest whole number not greater than x.
-inline std::int32_t Floor(double x) { return Nearest(std::floor(x)); }
+inline std::int32_t Floor(double x) {
+  return Nearest(std::floor(x));
+}
 
 // Integer division: both operands rounded with Nearest, quotient truncated
 // toward zero. A zero divisor yields 0 rather than trapping.
@@ -49,7 +53,9 @@ inline std::int32_t Div(double a, double b) {
 }
 
 // Milliseconds from `start` to `now` on a 32-bit tick counter that wraps.
-inline std::uint32_t TicksSince(std::uint32_t start, std::uint32_t now) { return now - start; }
+inline std::uint32_t TicksSince(std::uint32_t start, std::uint32_t now) {
+  return now - start;
+}
 
 }  // namespace marivo
 

@@ -148,7 +148,8 @@ std::vector<WindowDesign> BuildCatalogue() {
     image.height = 480;
     image.picture = &assets::IconPicture();
     d.controls.push_back(image);
-    d.controls.push_back(MakeLabel("Label2", 0, 540, 150, 2490, 285, "マリヴォ２", kMincho1125Bold));
+    d.controls.push_back(
+        MakeLabel("Label2", 0, 540, 150, 2490, 285, "マリヴォ２", kMincho1125Bold));
     d.controls.push_back(
         MakeLabel("Label2", 1, 1515, 525, 1515, 285, "Version 1.0.0", kTimes975Bold));
     // An etched rule across the whole dialog.
@@ -276,7 +277,8 @@ std::vector<WindowDesign> BuildCatalogue() {
                               {"Line4", 1890, 300, 3450}, {"Line5", 2520, 300, 3450},
                               {"Line6", 3150, 315, 3465}, {"Line8", 3780, 315, 3465},
                               {"Line7", 4410, 315, 3465}};
-    for (const Column& c : columns) d.controls.push_back(MakeLine(c.name, -1, c.x, c.y1, c.x, c.y2));
+    for (const Column& c : columns)
+      d.controls.push_back(MakeLine(c.name, -1, c.x, c.y1, c.x, c.y2));
     for (int i = 0; i < 40; ++i) {
       ControlDesign pic;
       pic.kind = ControlKind::PictureBox;
@@ -330,8 +332,12 @@ const std::vector<WindowDesign>& Catalogue() {
 
 }  // namespace
 
-const WindowDesign& Design(WindowId id) { return Catalogue()[static_cast<int>(id)]; }
+const WindowDesign& Design(WindowId id) {
+  return Catalogue()[static_cast<int>(id)];
+}
 
-std::span<const WindowDesign> AllDesigns() { return Catalogue(); }
+std::span<const WindowDesign> AllDesigns() {
+  return Catalogue();
+}
 
 }  // namespace marivo

@@ -108,7 +108,9 @@ void Form::Show(bool modal) {
   }
 }
 
-void Form::Hide() { SetVisible(false); }
+void Form::Hide() {
+  SetVisible(false);
+}
 
 void Form::PushBounds() {
   if (!native_) return;
@@ -307,10 +309,16 @@ Control::Control(Form& form, std::string_view name, int index)
   form_.RegisterControl(slot_, this);
 }
 
-std::string_view Control::Name() const { return form_.GetDesign().controls[slot_].name; }
-int Control::Index() const { return form_.GetDesign().controls[slot_].index; }
+std::string_view Control::Name() const {
+  return form_.GetDesign().controls[slot_].name;
+}
+int Control::Index() const {
+  return form_.GetDesign().controls[slot_].index;
+}
 
-bool Control::Visible() { return State().visible; }
+bool Control::Visible() {
+  return State().visible;
+}
 void Control::SetVisible(bool visible) {
   ControlState& s = State();
   if (s.visible == visible) return;
@@ -318,7 +326,9 @@ void Control::SetVisible(bool visible) {
   Changed();
 }
 
-bool Timer::Enabled() { return State().enabled; }
+bool Timer::Enabled() {
+  return State().enabled;
+}
 void Timer::SetEnabled(bool enabled) {
   ControlState& s = State();
   if (enabled && !s.enabled) {
@@ -328,40 +338,58 @@ void Timer::SetEnabled(bool enabled) {
   }
   s.enabled = enabled;
 }
-int Timer::Interval() { return State().interval; }
+int Timer::Interval() {
+  return State().interval;
+}
 void Timer::SetInterval(int milliseconds) {
   ControlState& s = State();
   s.interval = milliseconds;
   s.deadline = form_.GetPlatform().TickCount() + static_cast<std::uint32_t>(milliseconds);
 }
 
-const assets::Image* PictureBox::Picture() { return State().picture; }
+const assets::Image* PictureBox::Picture() {
+  return State().picture;
+}
 void PictureBox::SetPicture(const assets::Image* picture) {
   State().picture = picture;
   Changed();
 }
-Color PictureBox::BackColor() { return State().backColor; }
+Color PictureBox::BackColor() {
+  return State().backColor;
+}
 void PictureBox::SetBackColor(Color color) {
   ControlState& s = State();
   if (s.backColor == color) return;
   s.backColor = color;
   Changed();
 }
-double PictureBox::Left() { return State().left; }
-double PictureBox::Top() { return State().top; }
-double PictureBox::Width() { return State().width; }
-double PictureBox::Height() { return State().height; }
+double PictureBox::Left() {
+  return State().left;
+}
+double PictureBox::Top() {
+  return State().top;
+}
+double PictureBox::Width() {
+  return State().width;
+}
+double PictureBox::Height() {
+  return State().height;
+}
 void PictureBox::SetWidth(double twips) {
   State().width = twips;
   Changed();
 }
-std::string PictureBox::ToolTipText() { return State().toolTipText; }
+std::string PictureBox::ToolTipText() {
+  return State().toolTipText;
+}
 void PictureBox::SetToolTipText(const std::string& text) {
   State().toolTipText = text;
   Changed();
 }
 
-std::string Label::Caption() { return State().caption; }
+std::string Label::Caption() {
+  return State().caption;
+}
 void Label::SetCaption(const std::string& caption) {
   ControlState& s = State();
   if (s.caption == caption) return;
@@ -369,10 +397,18 @@ void Label::SetCaption(const std::string& caption) {
   Changed();
 }
 
-double Line::X1() { return State().x1; }
-double Line::Y1() { return State().y1; }
-double Line::X2() { return State().x2; }
-double Line::Y2() { return State().y2; }
+double Line::X1() {
+  return State().x1;
+}
+double Line::Y1() {
+  return State().y1;
+}
+double Line::X2() {
+  return State().x2;
+}
+double Line::Y2() {
+  return State().y2;
+}
 void Line::SetX1(double twips) {
   State().x1 = twips;
   Changed();
@@ -390,7 +426,11 @@ void Line::SetY2(double twips) {
   Changed();
 }
 
-std::string CommandButton::Caption() { return State().caption; }
-std::string MenuItem::Caption() { return State().caption; }
+std::string CommandButton::Caption() {
+  return State().caption;
+}
+std::string MenuItem::Caption() {
+  return State().caption;
+}
 
 }  // namespace marivo

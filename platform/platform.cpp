@@ -12,7 +12,9 @@ bool TickBefore(std::uint32_t a, std::uint32_t b) {
   return static_cast<std::int32_t>(a - b) < 0;
 }
 
-bool TickReached(std::uint32_t now, std::uint32_t deadline) { return !TickBefore(now, deadline); }
+bool TickReached(std::uint32_t now, std::uint32_t deadline) {
+  return !TickBefore(now, deadline);
+}
 
 // Guards a timer's handler depth so that an exception or an unload inside
 // the handler leaves the bookkeeping consistent.
@@ -41,7 +43,9 @@ class TickScope {
 
 // ---------------------------------------------------------------- Platform
 
-Platform::Platform(Backend& backend) : backend_(backend) { backend_.Attach(*this); }
+Platform::Platform(Backend& backend) : backend_(backend) {
+  backend_.Attach(*this);
+}
 
 Platform::~Platform() = default;
 
@@ -50,19 +54,39 @@ const ScreenInfo& Platform::Screen() {
   return *screen_;
 }
 
-double Platform::ScreenWidth() { return double(Screen().widthPx) * Screen().twipsPerPixelX; }
-double Platform::ScreenHeight() { return double(Screen().heightPx) * Screen().twipsPerPixelY; }
-int Platform::TwipsPerPixelX() { return Screen().twipsPerPixelX; }
-int Platform::TwipsPerPixelY() { return Screen().twipsPerPixelY; }
-int Platform::FullScreenClientHeight() { return Screen().fullScreenClientHeight; }
-int Platform::CaptionHeight() { return Screen().captionHeight; }
+double Platform::ScreenWidth() {
+  return double(Screen().widthPx) * Screen().twipsPerPixelX;
+}
+double Platform::ScreenHeight() {
+  return double(Screen().heightPx) * Screen().twipsPerPixelY;
+}
+int Platform::TwipsPerPixelX() {
+  return Screen().twipsPerPixelX;
+}
+int Platform::TwipsPerPixelY() {
+  return Screen().twipsPerPixelY;
+}
+int Platform::FullScreenClientHeight() {
+  return Screen().fullScreenClientHeight;
+}
+int Platform::CaptionHeight() {
+  return Screen().captionHeight;
+}
 
-int Platform::ToPixelsX(double twips) { return Nearest(twips / TwipsPerPixelX()); }
-int Platform::ToPixelsY(double twips) { return Nearest(twips / TwipsPerPixelY()); }
+int Platform::ToPixelsX(double twips) {
+  return Nearest(twips / TwipsPerPixelX());
+}
+int Platform::ToPixelsY(double twips) {
+  return Nearest(twips / TwipsPerPixelY());
+}
 
-std::uint32_t Platform::TickCount() { return backend_.TickCount(); }
+std::uint32_t Platform::TickCount() {
+  return backend_.TickCount();
+}
 
-void Platform::Register(Form& form) { forms_.push_back(&form); }
+void Platform::Register(Form& form) {
+  forms_.push_back(&form);
+}
 
 Form* Platform::FormFor(WindowId id) {
   for (Form* f : forms_) {
@@ -71,7 +95,9 @@ Form* Platform::FormFor(WindowId id) {
   return nullptr;
 }
 
-void Platform::Post(const PlatformEvent& event) { queue_.push_back(event); }
+void Platform::Post(const PlatformEvent& event) {
+  queue_.push_back(event);
+}
 
 bool Platform::RunPending() {
   if (ended_) throw ProgramEnded{};
@@ -93,7 +119,9 @@ bool Platform::RunPending() {
   return ran;
 }
 
-void Platform::DoEvents() { RunPending(); }
+void Platform::DoEvents() {
+  RunPending();
+}
 
 void Platform::PumpUntil(std::optional<std::uint32_t> deadline) {
   if (RunPending()) return;
@@ -171,7 +199,9 @@ std::optional<std::uint32_t> Platform::NextTimerDeadline() {
   return best;
 }
 
-void Platform::UpdateWakeup() { backend_.ScheduleWakeup(NextTimerDeadline()); }
+void Platform::UpdateWakeup() {
+  backend_.ScheduleWakeup(NextTimerDeadline());
+}
 
 void Platform::RunDueTimers() {
   if (ended_) return;
@@ -222,9 +252,15 @@ void Platform::PopModal(Form* form) {
   if (it != modal_.end()) modal_.erase(it);
 }
 
-float Platform::Rnd() { return backend_.Rnd(); }
-void Platform::Randomize() { backend_.Randomize(); }
-LocalTime Platform::Now() { return backend_.Now(); }
+float Platform::Rnd() {
+  return backend_.Rnd();
+}
+void Platform::Randomize() {
+  backend_.Randomize();
+}
+LocalTime Platform::Now() {
+  return backend_.Now();
+}
 
 MessageResult Platform::MsgBox(const std::string& text, MessageStyle style) {
   UpdateWakeup();  // timers keep running inside the box
@@ -233,10 +269,18 @@ MessageResult Platform::MsgBox(const std::string& text, MessageStyle style) {
   return result;
 }
 
-std::string Platform::AppPath() { return backend_.AppPath(); }
-std::string Platform::AppExeName() { return backend_.AppExeName(); }
-char Platform::PathSeparator() { return backend_.PathSeparator(); }
-std::string Platform::UserSettingsDir() { return backend_.UserSettingsDir(); }
+std::string Platform::AppPath() {
+  return backend_.AppPath();
+}
+std::string Platform::AppExeName() {
+  return backend_.AppExeName();
+}
+char Platform::PathSeparator() {
+  return backend_.PathSeparator();
+}
+std::string Platform::UserSettingsDir() {
+  return backend_.UserSettingsDir();
+}
 
 std::string Platform::ReadProfileString(const std::string& section, const std::string& key,
                                         const std::string& path) {

@@ -207,7 +207,9 @@ class Form {
   ControlState& ControlAt(int slot);
   void ControlChanged(int slot);
   void RegisterControl(int slot, Control* control) { controls_[slot] = control; }
-  Control* ControlFor(int slot) { return slot >= 0 && slot < int(controls_.size()) ? controls_[slot] : nullptr; }
+  Control* ControlFor(int slot) {
+    return slot >= 0 && slot < int(controls_.size()) ? controls_[slot] : nullptr;
+  }
   int FindControl(std::string_view name, int index) const;
 
   Platform& platform_;

@@ -11,8 +11,8 @@ namespace marivo {
 struct ShapeRect {
   std::int32_t left = 0;
   std::int32_t top = 0;
-  std::int32_t right = 0;  // exclusive
-  std::int32_t bottom = 0; // exclusive
+  std::int32_t right = 0;   // exclusive
+  std::int32_t bottom = 0;  // exclusive
 };
 
 template <int Capacity>

@@ -1,7 +1,8 @@
 #include "tests/model_fixture.h"
 
-#include <atomic>
 #include <unistd.h>
+
+#include <atomic>
 
 namespace marivo::testing {
 

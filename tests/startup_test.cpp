@@ -101,7 +101,8 @@ TEST(StartUp, AShapeThatCannotBeBuiltEndsTheProgramBeforeAnythingShows) {
   g.model.FailNextRegion();
   EXPECT_FALSE(g.Start());
   EXPECT_TRUE(g.model.Ended());
-  EXPECT_EQ(g.model.Messages(), std::vector<std::string>{"リージョンデータの読み込みに失敗しました。"});
+  EXPECT_EQ(g.model.Messages(),
+            std::vector<std::string>{"リージョンデータの読み込みに失敗しました。"});
   EXPECT_TRUE(g.model.JournalWith("show ").empty());
 }
 
@@ -129,7 +130,8 @@ TEST(Shapes, TheTableIsFilledOnceAndSlotSixtyNeverIs) {
   EXPECT_EQ(unused.nCount, 0u);
   // Applying it fails like a record that cannot make a region.
   EXPECT_THROW(ApplyShape(g.game, 60, g.game.frmMan), ProgramEnded);
-  EXPECT_EQ(g.model.Messages(), std::vector<std::string>{"リージョンデータの読み込みに失敗しました。"});
+  EXPECT_EQ(g.model.Messages(),
+            std::vector<std::string>{"リージョンデータの読み込みに失敗しました。"});
 }
 
 TEST(Shapes, ApplyingAnotherSlotReplacesTheOutline) {

@@ -58,7 +58,7 @@ TEST(WindowLayer, FirstUseLoadsWithDesignValuesAndUnloadResets) {
   rig.probe.SetWidth(1250.0);
   rig.probe.SetLeft(7.5);
   EXPECT_DOUBLE_EQ(rig.probe.Width(), 1250.0);
-  EXPECT_DOUBLE_EQ(rig.probe.Left(), 7.5);  // twips are kept exactly
+  EXPECT_DOUBLE_EQ(rig.probe.Left(), 7.5);                 // twips are kept exactly
   EXPECT_EQ(rig.model.Find(WindowId::frmCon)->width, 83);  // only the native window rounds
 
   rig.probe.Unload();

@@ -16,7 +16,9 @@ class ModelRegion final : public NativeRegion {
   std::vector<PixelRect> rects;
 };
 
-std::string Name(const WindowDesign& d) { return std::string(d.name); }
+std::string Name(const WindowDesign& d) {
+  return std::string(d.name);
+}
 
 }  // namespace
 
@@ -43,10 +45,12 @@ class ModelBackend::ModelWindow final : public NativeWindow {
     window_.top = top;
     window_.width = width;
     window_.height = height;
-    if (moved) model_.Log("move " + Name(*window_.design) + " " + std::to_string(left) + "," +
-                          std::to_string(top));
-    if (sized) model_.Log("size " + Name(*window_.design) + " " + std::to_string(width) + "x" +
-                          std::to_string(height));
+    if (moved)
+      model_.Log("move " + Name(*window_.design) + " " + std::to_string(left) + "," +
+                 std::to_string(top));
+    if (sized)
+      model_.Log("size " + Name(*window_.design) + " " + std::to_string(width) + "x" +
+                 std::to_string(height));
   }
   void SetVisible(bool visible) override {
     window_.visible = visible;
@@ -195,9 +199,13 @@ void ModelBackend::QueueDraws(const std::vector<float>& draws) {
   draws_.insert(draws_.end(), draws.begin(), draws.end());
 }
 
-void ModelBackend::QueueMessageAnswer(MessageResult answer) { answers_.push_back(answer); }
+void ModelBackend::QueueMessageAnswer(MessageResult answer) {
+  answers_.push_back(answer);
+}
 
-void ModelBackend::QueueMenuChoice(const std::string& item) { menuChoices_.push_back(item); }
+void ModelBackend::QueueMenuChoice(const std::string& item) {
+  menuChoices_.push_back(item);
+}
 
 std::vector<std::string> ModelBackend::JournalWith(const std::string& prefix) const {
   std::vector<std::string> out;
@@ -401,7 +409,8 @@ std::vector<std::uint32_t> ModelBackend::Composite() const {
       const int wpx = Nearest(c.width / tpp), hpx = Nearest(c.height / tpp);
       if (d.kind == ControlKind::PictureBox || d.kind == ControlKind::Image) {
         for (int y = 0; y < hpx; ++y)
-          for (int x = 0; x < wpx; ++x) cplot(l + x, t + y, c.backColor == kButtonFace ? back : c.backColor);
+          for (int x = 0; x < wpx; ++x)
+            cplot(l + x, t + y, c.backColor == kButtonFace ? back : c.backColor);
         blit(c.picture, l, t, wpx, hpx);
       } else if (d.kind == ControlKind::Line) {
         const int x1 = Nearest(c.x1 / tpp), y1 = Nearest(c.y1 / tpp);
@@ -415,7 +424,8 @@ std::vector<std::uint32_t> ModelBackend::Composite() const {
       } else if (d.kind == ControlKind::CommandButton) {
         for (int y = 0; y < hpx; ++y)
           for (int x = 0; x < wpx; ++x)
-            cplot(l + x, t + y, (x == 0 || y == 0 || x == wpx - 1 || y == hpx - 1) ? 0x404040 : 0xE0E0E0);
+            cplot(l + x, t + y,
+                  (x == 0 || y == 0 || x == wpx - 1 || y == hpx - 1) ? 0x404040 : 0xE0E0E0);
       }
     }
     // Text is shown as dark marks where it was printed (the model has no fonts).
