@@ -107,6 +107,13 @@ record_ok() {
 }
 
 check "the scene comes up" start_game
+if [ -z "$(geometry frmMan)" ]; then
+  # Nothing else can be checked; say what the program and the X server said.
+  echo "--- program output"; cat "$work/game.log"
+  echo "--- Xvfb output"; cat "$work/xvfb.log"
+  xwininfo -root -tree 2>&1 | head -20
+  exit 1
+fi
 
 # ---- Where the scene stands: the usable bottom is row 768 here.
 check "control bar at x 0, 83 x 15, bottom on row 768" test "$(geometry frmCon)" = "83x15+0+753"
