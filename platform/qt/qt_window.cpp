@@ -251,8 +251,13 @@ void Surface::mousePressEvent(QMouseEvent* event) {
   pressed_[SlotOfBit(bit)] = control;
   // Only picture boxes take presses; the window, labels and lines ignore them.
   if (control < 0) return;
+  PostPointer(PlatformEvent::Kind::PointerDown, control, bit, event);
+}
+
+void Surface::PostPointer(PlatformEvent::Kind kind, int control, int bit, QMouseEvent* event) {
+  const QPoint at = event->position().toPoint();
   PlatformEvent e;
-  e.kind = PlatformEvent::Kind::PointerDown;
+  e.kind = kind;
   e.window = design_.id;
   e.control = control;
   e.buttons = bit;
@@ -269,17 +274,7 @@ void Surface::mouseReleaseEvent(QMouseEvent* event) {
   // The release belongs to the control that took the press.
   const int control = std::exchange(pressed_[SlotOfBit(bit)], -1);
   if (control < 0 || control >= int(state_.controls.size())) return;
-  const QPoint at = event->position().toPoint();
-  PlatformEvent e;
-  e.kind = PlatformEvent::Kind::PointerUp;
-  e.window = design_.id;
-  e.control = control;
-  e.buttons = bit;
-  e.shift = ShiftBits(event->modifiers());
-  const QRect r = ControlRect(state_.controls[control]).translated(clientOrigin_);
-  e.x = at.x() - r.x();
-  e.y = at.y() - r.y();
-  backend_.Post(e);
+  PostPointer(PlatformEvent::Kind::PointerUp, control, bit, event);
 }
 
 void Surface::mouseMoveEvent(QMouseEvent* event) {

@@ -32,6 +32,8 @@ class Surface final : public QWidget {
   // The design control under a point of the widget that takes the pointer
   // (a visible picture box), or -1.
   int PictureAt(QPoint widgetPoint) const;
+  // Hands a press or release on `control` to the window layer.
+  void PostPointer(PlatformEvent::Kind kind, int control, int bit, QMouseEvent* event);
   // Brings the command buttons in line with their state.
   void SyncButtons();
   QPushButton* Button(int control) const;
