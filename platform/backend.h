@@ -41,6 +41,7 @@ struct PlatformEvent {
     CloseRequest,   // the title bar's close button
     Paint,          // the window was repainted
     SessionEnding,  // the desktop session is ending (logoff, shutdown, signal)
+    ScreenChanged,  // the primary screen's size or usable area changed
   };
   Kind kind = Kind::Paint;
   WindowId window = WindowId::frmMan;
@@ -62,6 +63,14 @@ class EventSink {
 class NativeRegion {
  public:
   virtual ~NativeRegion() = default;
+};
+
+// What this run may do with a file it is about to use as its record.
+enum class FileAccess {
+  Missing,     // no such file
+  ReadWrite,   // can be read and replaced
+  ReadOnly,    // can be read, not replaced
+  Unreadable,  // exists but cannot be read (mode bits, another owner)
 };
 
 struct MenuEntry {
@@ -147,6 +156,20 @@ class Backend {
   virtual std::string AppExeName() = 0;
   virtual char PathSeparator() = 0;
   virtual std::string UserSettingsDir() = 0;
+
+  // Files and folders around the record. ProbeFile tells what this run may
+  // do with an existing file; FolderWritable whether a new file can be
+  // created in `folder` (false when it does not exist); MakeFolder creates
+  // the folder and its parents; CopyFile copies bytes, false on any failure.
+  virtual FileAccess ProbeFile(const std::string& path) = 0;
+  virtual bool FolderWritable(const std::string& folder) = 0;
+  virtual bool MakeFolder(const std::string& folder) = 0;
+  virtual bool CopyFile(const std::string& from, const std::string& to) = 0;
+
+  // One copy of the game per user: true when this run holds the claim (it
+  // keeps it until the process ends, however it ends), false when another
+  // running copy has it. A claim left by a copy that died must not count.
+  virtual bool ClaimSingleInstance() = 0;
 
   // The program ends: every native window is already destroyed.
   virtual void End() = 0;

@@ -1,5 +1,7 @@
 #include "platform/catalogue.h"
 
+#include "marivo_version.h"
+
 #include <array>
 
 namespace marivo {
@@ -151,7 +153,7 @@ std::vector<WindowDesign> BuildCatalogue() {
     d.controls.push_back(
         MakeLabel("Label2", 0, 540, 150, 2490, 285, "マリヴォ２", kMincho1125Bold));
     d.controls.push_back(
-        MakeLabel("Label2", 1, 1515, 525, 1515, 285, "Version 1.0.0", kTimes975Bold));
+        MakeLabel("Label2", 1, 1515, 525, 1515, 285, "Version " MARIVO_VERSION, kTimes975Bold));
     // An etched rule across the whole dialog.
     d.controls.push_back(MakeLine("Line1", -1, -135, 870, 10330, 870, kWhite));
     d.controls.push_back(MakeLine("Line2", -1, -60, 870, 10330, 870, kWhite));

@@ -214,6 +214,12 @@ void Platform::Dispatch(const PlatformEvent& event) {
     if (sessionEnding_) sessionEnding_();
     return;
   }
+  if (event.kind == PlatformEvent::Kind::ScreenChanged) {
+    // Metrics are read afresh from now on; the game decides when to move.
+    screen_.reset();
+    if (screenChanged_) screenChanged_();
+    return;
+  }
   Form* form = FormFor(event.window);
   if (form == nullptr || !form->IsLoaded()) return;  // the window is gone
   const bool input = event.kind == PlatformEvent::Kind::PointerDown ||
@@ -243,6 +249,7 @@ void Platform::Dispatch(const PlatformEvent& event) {
       form->OnPaint();
       break;
     case PlatformEvent::Kind::SessionEnding:
+    case PlatformEvent::Kind::ScreenChanged:
       break;
   }
 }
@@ -280,6 +287,21 @@ char Platform::PathSeparator() {
 }
 std::string Platform::UserSettingsDir() {
   return backend_.UserSettingsDir();
+}
+FileAccess Platform::ProbeFile(const std::string& path) {
+  return backend_.ProbeFile(path);
+}
+bool Platform::FolderWritable(const std::string& folder) {
+  return backend_.FolderWritable(folder);
+}
+bool Platform::MakeFolder(const std::string& folder) {
+  return backend_.MakeFolder(folder);
+}
+bool Platform::CopyFile(const std::string& from, const std::string& to) {
+  return backend_.CopyFile(from, to);
+}
+bool Platform::ClaimSingleInstance() {
+  return backend_.ClaimSingleInstance();
 }
 
 std::string Platform::ReadProfileString(const std::string& section, const std::string& key,

@@ -78,6 +78,11 @@ class Platform final : public EventSink {
   std::string AppExeName();
   char PathSeparator();
   std::string UserSettingsDir();
+  FileAccess ProbeFile(const std::string& path);
+  bool FolderWritable(const std::string& folder);
+  bool MakeFolder(const std::string& folder);
+  bool CopyFile(const std::string& from, const std::string& to);
+  bool ClaimSingleInstance();
   std::string ReadProfileString(const std::string& section, const std::string& key,
                                 const std::string& path);
   bool WriteProfileString(const std::string& section, const std::string& key,
@@ -91,6 +96,11 @@ class Platform final : public EventSink {
   // Called when the desktop session ends; the game saves and ends there.
   void SetSessionEndingHandler(std::function<void()> handler) {
     sessionEnding_ = std::move(handler);
+  }
+  // Called when the primary screen's size or usable area changed; screen
+  // metrics read after it are the new ones.
+  void SetScreenChangedHandler(std::function<void()> handler) {
+    screenChanged_ = std::move(handler);
   }
 
   // Twips to whole pixels, the way the native windows are placed.
@@ -122,6 +132,7 @@ class Platform final : public EventSink {
   std::deque<PlatformEvent> queue_;
   std::vector<Form*> modal_;
   std::function<void()> sessionEnding_;
+  std::function<void()> screenChanged_;
   std::uint64_t orderCounter_ = 0;
   bool ended_ = false;
 };

@@ -366,6 +366,38 @@ bool ModelBackend::WriteProfileString(const std::string& section, const std::str
   return profile::Write(section, key, value, path);
 }
 
+FileAccess ModelBackend::ProbeFile(const std::string& path) {
+  return posix::ProbeFile(path);
+}
+
+bool ModelBackend::FolderWritable(const std::string& folder) {
+  return posix::FolderWritable(folder);
+}
+
+bool ModelBackend::MakeFolder(const std::string& folder) {
+  return posix::MakeFolder(folder);
+}
+
+bool ModelBackend::CopyFile(const std::string& from, const std::string& to) {
+  Log("copy " + from + " " + to);
+  return posix::CopyFile(from, to);
+}
+
+bool ModelBackend::ClaimSingleInstance() {
+  if (options_.lockDir.empty()) return true;
+  return instanceLock_.Claim(options_.lockDir, "marivo2.lock");
+}
+
+void ModelBackend::ScreenChangeAt(std::uint64_t at, ScreenInfo screen) {
+  CallAt(at, [this, screen] {
+    options_.screen = screen;
+    Log("screen " + std::to_string(screen.widthPx) + "x" + std::to_string(screen.heightPx));
+    PlatformEvent event;
+    event.kind = PlatformEvent::Kind::ScreenChanged;
+    sink_->Post(event);
+  });
+}
+
 void ModelBackend::End() {
   ended_ = true;
   Log("end");

@@ -30,6 +30,7 @@
 #include <vector>
 
 #include "platform/backend.h"
+#include "platform/posix/posix_files.h"
 #include "platform/random.h"
 #include "platform/region.h"
 
@@ -50,6 +51,8 @@ class ModelBackend final : public Backend {
     std::string appPath = ".";
     std::string exeName = "marivo2";
     std::string userSettingsDir;  // empty: no per-user folder
+    // Where the one-copy lock lives; empty: the game is never refused.
+    std::string lockDir;
     std::uint32_t seed = 1;
     // Virtual milliseconds after which the clock refuses to go on.
     std::uint64_t timeLimit = 6ull * 3600 * 1000;
@@ -145,7 +148,14 @@ class ModelBackend final : public Backend {
   std::string AppExeName() override { return options_.exeName; }
   char PathSeparator() override { return '/'; }
   std::string UserSettingsDir() override { return options_.userSettingsDir; }
+  FileAccess ProbeFile(const std::string& path) override;
+  bool FolderWritable(const std::string& folder) override;
+  bool MakeFolder(const std::string& folder) override;
+  bool CopyFile(const std::string& from, const std::string& to) override;
+  bool ClaimSingleInstance() override;
   void End() override;
+  // The primary screen changes to `screen` at virtual time `at`.
+  void ScreenChangeAt(std::uint64_t at, ScreenInfo screen);
 
  private:
   class ModelWindow;
@@ -175,6 +185,7 @@ class ModelBackend final : public Backend {
   bool failRegion_ = false;
   bool refuseShape_ = false;
   bool ended_ = false;
+  posix::InstanceLock instanceLock_;
 };
 
 }  // namespace marivo

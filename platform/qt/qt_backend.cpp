@@ -283,6 +283,28 @@ std::string QtBackend::UserSettingsDir() {
   return UserSettingsDirFrom(std::getenv("XDG_CONFIG_HOME"), std::getenv("HOME"));
 }
 
+FileAccess QtBackend::ProbeFile(const std::string& path) {
+  return posix::ProbeFile(path);
+}
+
+bool QtBackend::FolderWritable(const std::string& folder) {
+  return posix::FolderWritable(folder);
+}
+
+bool QtBackend::MakeFolder(const std::string& folder) {
+  return posix::MakeFolder(folder);
+}
+
+bool QtBackend::CopyFile(const std::string& from, const std::string& to) {
+  return posix::CopyFile(from, to);
+}
+
+bool QtBackend::ClaimSingleInstance() {
+  // In the session's runtime folder when there is one (it goes away with
+  // the session), else beside the per-user record.
+  return instanceLock_.Claim(posix::RuntimeDir(UserSettingsDir()), "marivo2.lock");
+}
+
 void QtBackend::End() {
   ended_ = true;
   if (closeModal_) closeModal_();

@@ -49,6 +49,7 @@
 #include <vector>
 
 #include "platform/backend.h"
+#include "platform/posix/posix_files.h"
 #include "platform/random.h"
 
 class QApplication;
@@ -102,6 +103,11 @@ class QtBackend final : public Backend {
   std::string AppExeName() override;
   char PathSeparator() override { return '/'; }
   std::string UserSettingsDir() override;
+  FileAccess ProbeFile(const std::string& path) override;
+  bool FolderWritable(const std::string& folder) override;
+  bool MakeFolder(const std::string& folder) override;
+  bool CopyFile(const std::string& from, const std::string& to) override;
+  bool ClaimSingleInstance() override;
   void End() override;
 
   // ---- for the windows
@@ -145,6 +151,7 @@ class QtBackend final : public Backend {
   std::map<std::string, QFont> fonts_;
   std::exception_ptr pending_;  // thrown by a game timer inside a modal loop
   std::unique_ptr<SignalWatch> signals_;
+  posix::InstanceLock instanceLock_;
 };
 
 }  // namespace marivo::qt

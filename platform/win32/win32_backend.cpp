@@ -1018,6 +1018,23 @@ std::string Win32Backend::AppExeName() {
   return SplitModulePath(Narrow(ModuleFileName())).exeName;
 }
 
+// TODO(win32): real answers; these keep the build going meanwhile.
+FileAccess Win32Backend::ProbeFile(const std::string&) {
+  return FileAccess::Missing;
+}
+bool Win32Backend::FolderWritable(const std::string&) {
+  return true;
+}
+bool Win32Backend::MakeFolder(const std::string&) {
+  return true;
+}
+bool Win32Backend::CopyFile(const std::string&, const std::string&) {
+  return false;
+}
+bool Win32Backend::ClaimSingleInstance() {
+  return true;
+}
+
 std::string Win32Backend::UserSettingsDir() {
   wchar_t buffer[MAX_PATH * 2] = {};
   const DWORD n = GetEnvironmentVariableW(L"APPDATA", buffer, DWORD(std::size(buffer)));

@@ -78,6 +78,11 @@ class Win32Backend final : public Backend {
   std::string AppExeName() override;
   char PathSeparator() override { return '\\'; }
   std::string UserSettingsDir() override;
+  FileAccess ProbeFile(const std::string& path) override;
+  bool FolderWritable(const std::string& folder) override;
+  bool MakeFolder(const std::string& folder) override;
+  bool CopyFile(const std::string& from, const std::string& to) override;
+  bool ClaimSingleInstance() override;
   void End() override;
 
  private:
