@@ -30,8 +30,11 @@
 #define NOMINMAX
 #endif
 #include <windows.h>
-// The window layer has a MessageBox of its own.
+// The window layer has a MessageBox, a CopyFile and a WriteProfileString of
+// its own.
 #undef MessageBox
+#undef CopyFile
+#undef WriteProfileString
 
 #include <exception>
 #include <map>
