@@ -2,7 +2,10 @@
 # The real desktop program under Xvfb, checked through the X server:
 # where the windows stand and that the sprites are shaped, a cast played
 # with the pointer, the exit through the menu and the record it writes,
-# the session end on SIGTERM, and the plain refusal without a display.
+# the session end on SIGTERM, the plain refusal without a display, one copy
+# per user (a second start says so and leaves one scene), and which record
+# a run uses when there is one beside the program and one in the user's
+# settings folder.
 #
 # Usage: qt_e2e.sh <marivo2 executable> <artifact folder>
 # Exits 77 (skipped) when Xvfb or the X tools are missing.
@@ -22,8 +25,10 @@ mkdir -p "$artifacts"
 work=$(mktemp -d)
 xvfb_pid=""
 game_pid=""
+second_pid=""
 cleanup() {
   [ -n "$game_pid" ] && kill -9 "$game_pid" 2>/dev/null
+  [ -n "$second_pid" ] && kill -9 "$second_pid" 2>/dev/null
   [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null
   rm -rf "$work"
 }
@@ -42,6 +47,11 @@ check() {  # check <description> <command...>
     echo "FAIL - $what"
   fi
 }
+
+# A private home: the one-copy lock and the per-user record of this run
+# never meet another check's or the user's.
+export HOME=$work/home XDG_CONFIG_HOME=$work/home/.config XDG_RUNTIME_DIR=$work/runtime
+mkdir -p "$HOME" "$XDG_CONFIG_HOME" && mkdir -m 0700 "$XDG_RUNTIME_DIR"
 
 # ---- Without a display the program says so and fails.
 out=$(env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM "$exe" 2>&1)
@@ -130,6 +140,38 @@ check "frmCon stays out of the way of the focus (tool window)" \
   "$(window_id frmCon)"
 import -window root "$artifacts/scene.png" 2>/dev/null
 
+# ---- One copy per user: a second start says so, OK ends it, one scene.
+count_named() { tree | awk -v n="\"$1\":" '$2 == n { c++ } END { print c + 0 }'; }
+(cd "$work/run" && exec ./marivo2) >"$work/second.log" 2>&1 &
+second_pid=$!
+box=""
+for _ in $(seq 100); do
+  box=$(window_id Marivo2)
+  [ -n "$box" ] && break
+  kill -0 "$second_pid" 2>/dev/null || break
+  sleep 0.1
+done
+check "a second start shows a message box titled Marivo2" test -n "$box"
+if [ -n "$box" ]; then
+  sleep 0.5
+  import -window root "$artifacts/second-start.png" 2>/dev/null
+  check "the second start creates no scene of its own (one frmMan, one frmCon)" \
+    test "$(count_named frmMan) $(count_named frmCon)" = "1 1"
+  # OK is the message box's only (default) button.
+  xdotool windowfocus --sync "$box" 2>/dev/null
+  xdotool key --window "$box" Return
+fi
+ended=0
+for _ in $(seq 50); do
+  kill -0 "$second_pid" 2>/dev/null || { ended=1; break; }
+  sleep 0.1
+done
+check "OK ends the second copy" test "$ended" = 1
+[ "$ended" = 1 ] && { wait "$second_pid"; second_pid=""; }
+check "the message box is gone" test -z "$(window_id Marivo2)"
+check "one scene after the second start (one frmMan)" test "$(count_named frmMan)" = 1
+check "the first copy runs on" kill -0 "$game_pid"
+
 # ---- A cast: press (the gauge runs), release, press again to fix the power.
 button_x=74
 button_y=760
@@ -215,6 +257,41 @@ if start_game; then
   check "SIGTERM saved the record" record_ok
 else
   check "the scene comes up again" false
+fi
+
+
+# ---- Where the record lives: a writable one beside the program wins over
+# the one in the user's settings folder; the other is left untouched.
+rm -f "$work/run/marivo2.ini"
+mkdir -p "$XDG_CONFIG_HOME/marivo2"
+user_ini=$XDG_CONFIG_HOME/marivo2/marivo2.ini
+beside_ini=$work/run/marivo2.ini
+zeros=$(printf '0%.0s' $(seq 114))
+printf '[Data]\r\nTyouka=001002%s\r\n' "$zeros" >"$user_ini"
+printf '[Data]\r\nTyouka=00A00B%s\r\n' "$zeros" >"$beside_ini"
+touch -d '2001-01-01 00:00:00' "$user_ini" "$beside_ini"
+user_before=$(stat -c '%i %Y' "$user_ini")
+beside_before=$(stat -c '%i %Y' "$beside_ini")
+cp "$user_ini" "$work/user.ini.orig"
+if start_game; then
+  open_menu
+  if [[ $menu =~ ^([0-9]+)x([0-9]+)\+([0-9]+)\+([0-9]+)$ ]]; then
+    xdotool mousemove $((BASH_REMATCH[3] + BASH_REMATCH[1] / 2)) \
+      $((BASH_REMATCH[4] + BASH_REMATCH[2] - 10))
+    sleep 0.3
+    xdotool click 1
+  fi
+  wait_end 50
+  check "exit with two records ends with status 0" test "$rc" -eq 0
+  check "exit wrote the record beside the program" \
+    test "$(stat -c '%i %Y' "$beside_ini")" != "$beside_before"
+  check "the record beside the program keeps its own counts (00A 00B)" \
+    grep -Eq $'^Tyouka=00A00B0{114}\r?$' "$beside_ini"
+  check "the record in the user's folder is untouched" \
+    bash -c 'cmp -s "$1" "$2" && [ "$(stat -c "%i %Y" "$1")" = "$3" ]' _ "$user_ini" \
+    "$work/user.ini.orig" "$user_before"
+else
+  check "the scene comes up with two records" false
 fi
 
 cp "$work/game.log" "$artifacts/game.log" 2>/dev/null

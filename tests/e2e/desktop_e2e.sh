@@ -1,0 +1,489 @@
+#!/usr/bin/env bash
+# The real desktop program on a desktop like a user's: Xvfb with openbox,
+# a tint2 panel with a task list along the bottom and the picom compositor
+# (xrender, shadows on). It checks where the scene stands, that the sprites
+# stay out of the task list, that the dialogs are listed and fixed-size,
+# that the sunk float hides behind the sea, that a focused terminal keeps
+# the keyboard, that no fringe shows around the sprites, then plays whole
+# catches with the player and checks the balloon, the record (also after
+# kill -9), the catch history and its tooltip, and finally that the scene
+# follows the work area when the panel grows.
+#
+# Usage: desktop_e2e.sh <marivo2> <artifact folder> <marivo-player>
+# Exits 77 (skipped) when a tool is missing.
+set -uo pipefail
+
+exe=${1:?usage: desktop_e2e.sh <marivo2> <artifact folder> <marivo-player>}
+artifacts=${2:?usage: desktop_e2e.sh <marivo2> <artifact folder> <marivo-player>}
+player=${3:?usage: desktop_e2e.sh <marivo2> <artifact folder> <marivo-player>}
+here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+
+for tool in Xvfb openbox tint2 picom xdotool wmctrl xwininfo xprop xterm import; do
+  if ! command -v "$tool" >/dev/null 2>&1; then
+    echo "SKIP: $tool is not installed (apt-get install xvfb openbox tint2 picom xdotool" \
+      "wmctrl x11-utils xterm imagemagick)"
+    exit 77
+  fi
+done
+[ -x "$player" ] || { echo "SKIP: no player at $player"; exit 77; }
+
+mkdir -p "$artifacts"
+work=$(mktemp -d)
+pids=()
+game_pid=""
+cleanup() {
+  [ -n "$game_pid" ] && kill -9 "$game_pid" 2>/dev/null
+  local i
+  for ((i = ${#pids[@]} - 1; i >= 0; i--)); do kill "${pids[i]}" 2>/dev/null; done
+  sleep 0.2
+  rm -rf "$work"
+}
+trap cleanup EXIT
+
+passed=0
+failed=0
+check() {  # check <description> <command...>
+  local what=$1
+  shift
+  if "$@"; then
+    passed=$((passed + 1))
+    echo "ok   - $what"
+  else
+    failed=$((failed + 1))
+    echo "FAIL - $what"
+  fi
+}
+shot() { import -window root "$artifacts/$1.png" 2>/dev/null; }
+
+# A private home: the game's lock and per-user record, openbox's and
+# tint2's settings never meet another run's.
+export HOME=$work/home XDG_CONFIG_HOME=$work/home/.config XDG_RUNTIME_DIR=$work/runtime
+export XDG_CACHE_HOME=$work/home/.cache
+mkdir -p "$HOME" "$XDG_CONFIG_HOME" && mkdir -m 0700 "$XDG_RUNTIME_DIR"
+unset QT_SCALE_FACTOR QT_SCREEN_SCALE_FACTORS QT_AUTO_SCREEN_SCALE_FACTOR
+
+# -noreset: the desktop's wallpaper and properties outlive short clients.
+Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp -noreset 3>"$work/display" \
+  >"$work/xvfb.log" 2>&1 &
+pids+=($!)
+for _ in $(seq 100); do
+  [ -s "$work/display" ] && break
+  sleep 0.1
+done
+[ -s "$work/display" ] || { echo "FAIL - Xvfb did not start"; cat "$work/xvfb.log"; exit 1; }
+export DISPLAY=":$(head -n1 "$work/display")"
+for _ in $(seq 50); do
+  xwininfo -root >/dev/null 2>&1 && break
+  sleep 0.1
+done
+
+openbox --config-file "$here/desktop/openbox-rc.xml" >"$work/openbox.log" 2>&1 &
+pids+=($!)
+for _ in $(seq 100); do
+  xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q "window id" && break
+  sleep 0.1
+done
+# The desktop colour every pixel outside the sprites must show, set as a
+# wallpaper so that the compositor paints it too.
+desktop_rgb=3a6e5a
+"$player" wallpaper "$desktop_rgb"
+
+# The usable area's bottom row (exclusive), from the work area the window
+# manager publishes.
+work_bottom() {
+  xprop -root _NET_WORKAREA 2>/dev/null |
+    awk -F'= ' '{ split($2, v, ", "); print v[2] + v[4]; exit }'
+}
+start_panel() {  # start_panel <tint2rc>
+  tint2 -c "$1" >>"$work/tint2.log" 2>&1 &
+  panel_pid=$!
+  pids+=("$panel_pid")
+}
+start_panel "$here/desktop/tint2rc"
+for _ in $(seq 100); do
+  [ "$(work_bottom)" = 738 ] && break
+  sleep 0.1
+done
+check "the panel reserves the bottom 30 rows (work area bottom $(work_bottom))" \
+  test "$(work_bottom)" = 738
+
+picom --config "$here/desktop/picom.conf" >"$work/picom.log" 2>&1 &
+pids+=($!)
+sleep 1
+check "picom composites the screen" kill -0 "${pids[-1]}"
+
+# A terminal with the keyboard focus; what is typed into it lands in a file.
+xterm -geometry 50x8+560+80 -T focusterm -e sh -c "cat > '$work/typed.txt'" &
+pids+=($!)
+for _ in $(seq 100); do
+  term=$(xdotool search --name '^focusterm$' 2>/dev/null | head -n1)
+  [ -n "$term" ] && break
+  sleep 0.1
+done
+xdotool windowactivate --sync "$term" 2>/dev/null
+xdotool windowfocus --sync "$term" 2>/dev/null
+sleep 0.3
+focus_before=$(xdotool getwindowfocus)
+check "the terminal has the focus before the game starts" test "$focus_before" = "$term"
+
+# ---- The game, from a folder of its own: its record goes beside it.
+run=$work/run
+mkdir -p "$run"
+cp "$exe" "$run/marivo2"
+zeros=$(printf '0%.0s' $(seq 120))
+printf '[Data]\r\nTyouka=%s\r\n' "$zeros" >"$run/marivo2.ini"
+
+start_game() {
+  (cd "$run" && exec ./marivo2) >>"$work/game.log" 2>&1 &
+  game_pid=$!
+  for _ in $(seq 100); do
+    "$player" geom frmMan >/dev/null 2>&1 && "$player" geom frmSea >/dev/null 2>&1 && return 0
+    sleep 0.1
+  done
+  return 1
+}
+geom() { "$player" geom "$1" 2>/dev/null; }  # "W H X Y" in root coordinates
+bottom_of() { geom "$1" | awk '{ print $2 + $4 }'; }
+# The client window of that name (xwininfo lists clients inside frames too).
+window_id() {
+  xwininfo -root -tree 2>/dev/null | awk -v n="\"$1\":" '$2 == n { print $1; exit }'
+}
+tyouka() { tr -d '\r' <"$run/marivo2.ini" | sed -n 's/^Tyouka=//p'; }
+
+check "the scene comes up" start_game
+if ! geom frmMan >/dev/null; then
+  echo "--- program output"; cat "$work/game.log"
+  exit 1
+fi
+sleep 1
+shot scene
+
+# ---- The scene stands on the panel's top edge.
+wb=$(work_bottom)
+check "frmCon's bottom on the work area's bottom $wb ($(geom frmCon))" \
+  test "$(bottom_of frmCon)" = "$wb"
+check "frmSea's bottom on the work area's bottom $wb ($(geom frmSea))" \
+  test "$(bottom_of frmSea)" = "$wb"
+check "the angler's feet on the work area's bottom $wb ($(geom frmMan))" \
+  test "$(bottom_of frmMan)" = "$wb"
+man_shape=$(xwininfo -shape -id "$(window_id frmMan)" 2>/dev/null |
+  sed -n 's/.*Window shape extents: *\([0-9]*\)x\([0-9]*\)+\([0-9-]*\)+\([0-9-]*\).*/\2 \4/p')
+check "the angler's outline reaches his window's bottom row ($man_shape)" \
+  bash -c '[[ -n $1 ]] && read -r h y <<<"$1" && (( h + y == $2 ))' _ "$man_shape" \
+  "$(geom frmMan | awk '{ print $2 }')"
+
+# ---- Sprites: out of every task list and pager, with a window type.
+sprite_props() {  # sprite_props <name>: the window's state and type
+  local id
+  id=$(window_id "$1")
+  [ -n "$id" ] || { echo "no window"; return; }
+  xprop -id "$id" _NET_WM_STATE _NET_WM_WINDOW_TYPE 2>/dev/null
+}
+sprite_ok() {
+  local p
+  p=$(sprite_props "$1")
+  grep -q "_NET_WM_STATE_SKIP_TASKBAR" <<<"$p" && grep -q "_NET_WM_STATE_SKIP_PAGER" <<<"$p" &&
+    grep -q "_NET_WM_WINDOW_TYPE(ATOM) = _NET_WM_WINDOW_TYPE_" <<<"$p"
+}
+for name in frmCon frmMan frmSea; do
+  check "$name skips the task bar and the pager and has a window type" sprite_ok "$name"
+done
+
+# Task buttons on the panel (tint2 draws them lighter than the dark panel,
+# each at most 160 px wide): their total width along the panel's middle row.
+panel_tasks() {  # the number of task buttons, each 160 px wide at most
+  local row=$(($(work_bottom) + 15))
+  "$player" grab 0 "$row" 1024 1 "$work/panel.ppm" || { echo -1; return; }
+  tail -c $((1024 * 3)) "$work/panel.ppm" | od -An -v -tu1 -w3 |
+    awk '{ c = ($1 != 48 || $2 != 48 || $3 != 48) } c && !prev { start = NR } !c && prev { w += NR - start }
+         { prev = c } END { if (prev) w += NR + 1 - start; print int((w + 40) / 162) }'
+}
+shot_panel() {
+  "$player" grab 0 "$(work_bottom)" 1024 30 "$work/panel-$1.ppm" &&
+    convert "$work/panel-$1.ppm" "$artifacts/panel-$1.png" 2>/dev/null
+  cp "$work/panel-$1.ppm" "$artifacts/panel-$1.ppm" 2>/dev/null
+}
+shot_panel scene
+check "the panel lists one task, the terminal, with the scene up ($(panel_tasks))" \
+  test "$(panel_tasks)" = 1
+
+# ---- No fringe: pixels just outside the sprites show the desktop.
+check "no shadow or halo around the angler: $("$player" fringe frmMan "$desktop_rgb" 10 "$wb" | tail -n1)" \
+  "$player" fringe frmMan "$desktop_rgb" 10 "$wb"
+check "no shadow or halo around the control bar: $("$player" fringe frmCon "$desktop_rgb" 10 "$wb" | tail -n1)" \
+  "$player" fringe frmCon "$desktop_rgb" 10 "$wb"
+
+# ---- The dialogs: listed, a close button, no minimise or maximise.
+button_xy() {  # the control bar's button, from the bar's geometry
+  geom frmCon | awk '{ printf "%d %d\n", $3 + $1 * 74 / 83, $4 + $2 / 2 }'
+}
+open_menu() {
+  read -r bx by < <(button_xy)
+  xdotool mousemove "$bx" "$by" mousedown 3
+  sleep 0.1
+  xdotool mouseup 3
+  for _ in $(seq 30); do
+    geom mpop >/dev/null && break
+    sleep 0.1
+  done
+  read -r mw mh mx my < <(geom mpop)
+}
+menu_pick() {  # menu_pick first|middle|last
+  open_menu
+  [ -n "${mw:-}" ] || return 1
+  case $1 in
+    first) xdotool mousemove $((mx + mw / 2)) $((my + 12)) ;;
+    middle) xdotool mousemove $((mx + mw / 2)) $((my + mh / 2)) ;;
+    last) xdotool mousemove $((mx + mw / 2)) $((my + mh - 12)) ;;
+  esac
+  sleep 0.3
+  xdotool click 1
+}
+dialog_ok() {  # dialog_ok <window id>
+  local a s
+  a=$(xprop -id "$1" _NET_WM_ALLOWED_ACTIONS 2>/dev/null)
+  s=$(xprop -id "$1" _NET_WM_STATE 2>/dev/null)
+  echo "    $a"
+  grep -q _NET_WM_ACTION_CLOSE <<<"$a" && ! grep -q _NET_WM_ACTION_MINIMIZE <<<"$a" &&
+    ! grep -q _NET_WM_ACTION_MAXIMIZE <<<"$a" && ! grep -q SKIP_TASKBAR <<<"$s"
+}
+wait_named() {  # wait_named <name> <tenths>
+  for _ in $(seq "$2"); do
+    geom "$1" >/dev/null && return 0
+    sleep 0.1
+  done
+  return 1
+}
+wait_gone() {
+  for _ in $(seq "$2"); do
+    geom "$1" >/dev/null || return 0
+    sleep 0.1
+  done
+  return 1
+}
+close_dialog() {  # close_dialog <name>: the window manager's close, as its title bar's
+  local id
+  id=$(window_id "$1")
+  [ -n "$id" ] && wmctrl -i -c "$id" 2>/dev/null
+  wait_gone "$1" 30
+}
+
+menu_pick first
+check "釣果履歴 opens the history dialog" wait_named Marivo 30
+sleep 0.5
+shot history-dialog
+shot_panel history
+check "the history dialog has a close button and no minimise or maximise" \
+  dialog_ok "$(window_id Marivo)"
+check "the panel lists the history dialog too ($(panel_tasks) tasks)" test "$(panel_tasks)" = 2
+close_dialog Marivo
+check "the history dialog closes from its title bar" wait_gone Marivo 10
+
+menu_pick middle
+check "バージョン情報 opens the version dialog" wait_named "ﾊﾞｰｼﾞｮﾝ情報" 30
+sleep 0.5
+shot version-dialog
+shot_panel version
+check "the version dialog has a close button and no minimise or maximise" \
+  dialog_ok "$(window_id "ﾊﾞｰｼﾞｮﾝ情報")"
+check "the panel lists the version dialog too ($(panel_tasks) tasks)" test "$(panel_tasks)" = 2
+close_dialog "ﾊﾞｰｼﾞｮﾝ情報"
+check "the version dialog closes from its title bar" wait_gone "ﾊﾞｰｼﾞｮﾝ情報" 10
+
+# ---- The focus stays with the terminal; a menu dismissed with Escape too.
+xdotool windowactivate --sync "$term" 2>/dev/null
+sleep 0.3
+check "the terminal has the focus again" test "$(xdotool getwindowfocus)" = "$term"
+open_menu
+check "a right press opens the menu" test -n "${mw:-}"
+shot menu
+xdotool key Escape
+wait_gone mpop 20
+sleep 0.3
+check "the menu closes on Escape" wait_gone mpop 1
+check "after the menu the terminal keeps the focus" test "$(xdotool getwindowfocus)" = "$term"
+
+# ---- Whole catches, played by the player. The float is watched meanwhile
+# in the stacking order: below the sea strip.
+stacking_ok() {  # the float below the sea in the window manager's order
+  local list uki sea
+  list=$(xprop -root _NET_CLIENT_LIST_STACKING 2>/dev/null | sed 's/.*# //; s/,//g')
+  uki=$(printf '0x%x' "$(window_id frmUki)" 2>/dev/null)
+  sea=$(printf '0x%x' "$(window_id frmSea)" 2>/dev/null)
+  awk -v u="$uki" -v s="$sea" '{ for (i = 1; i <= NF; i++) { if ($i == u) pu = i; if ($i == s) ps = i } }
+       END { exit !(pu && ps && pu < ps) }' <<<"$list"
+}
+root_order_ok() {  # and in the X server's own order of the root's children
+  local tree uki sea
+  tree=$(xwininfo -root -tree 2>/dev/null)
+  uki=$(grep -n '"frmUki":' <<<"$tree" | head -n1 | cut -d: -f1)
+  sea=$(grep -n '"frmSea":' <<<"$tree" | head -n1 | cut -d: -f1)
+  # xwininfo lists the children top-most first.
+  [ -n "$uki" ] && [ -n "$sea" ] && ((uki > sea))
+}
+# While the float bobs its lower pixels dip into the sea strip; the strip
+# must cover them: the strip's rows over the float stay blue (a shadow
+# falling on the strip may darken it; that is the fringe checks' matter).
+sea_covers_float() {
+  local n=0 overlap=0 uw uh ux uy sw sh sx sy y x rgb
+  for _ in $(seq 40); do
+    read -r uw uh ux uy < <(geom frmUki) || return 1
+    read -r sw sh sx sy < <(geom frmSea) || return 1
+    if ((uy + uh > sy)); then
+      overlap=1
+      for ((y = sy; y < uy + uh && y < sy + sh; y++)); do
+        for ((x = ux; x < ux + uw; x++)); do
+          read -r r g b < <("$player" pixel "$x" "$y")
+          ((r < 40 && g < 40 && b > 150)) || { echo "    sea pixel $x,$y is $r $g $b"; n=$((n + 1)); }
+        done
+      done
+      return $((n > 0))
+    fi
+    sleep 0.1
+  done
+  ((overlap))
+}
+
+play_log=$work/play.log
+landed_kind=""
+deadline=$((SECONDS + 120))
+catches=0
+while ((SECONDS < deadline)) && [ -z "$landed_kind" ]; do
+  before=$(tyouka)
+  "$player" play $((deadline - SECONDS)) >"$work/play-run.log" 2>&1 &
+  player_pid=$!
+  # Watch the float while the player waits for a bite.
+  if [ "$catches" = 0 ]; then
+    for _ in $(seq 100); do
+      grep -q "float on the water" "$work/play-run.log" && break
+      sleep 0.1
+    done
+    sleep 0.3
+    shot cast
+    check "the float stands below the sea strip (_NET_CLIENT_LIST_STACKING)" stacking_ok
+    check "the float stands below the sea strip (the root's children)" root_order_ok
+    check "the sea strip covers the float's lower part (pixels)" sea_covers_float
+    check "frmUki skips the task bar and the pager and has a window type" sprite_ok frmUki
+  fi
+  # The moment the catch lands: a screenshot with its balloon.
+  while kill -0 "$player_pid" 2>/dev/null; do
+    if grep -q "^ *[0-9]* ms balloon" "$work/play-run.log"; then
+      shot landing
+      [ "$catches" = 0 ] && for name in frmFish frmC frmL frmR; do
+        check "$name skips the task bar and the pager and has a window type" sprite_ok "$name"
+      done
+      break
+    fi
+    sleep 0.05
+  done
+  wait "$player_pid"
+  play_rc=$?
+  cat "$work/play-run.log" >>"$play_log"
+  [ "$play_rc" = 0 ] || break
+  catches=$((catches + 1))
+  after=$(tyouka)
+  # Which creature was counted (a joke catch is not stored: play again).
+  for i in $(seq 0 39); do
+    if [ "${before:i*3:3}" != "${after:i*3:3}" ]; then landed_kind=$i; fi
+  done
+  if [ -z "$landed_kind" ]; then echo "     (catch $catches was not a counted creature)"; fi
+done
+cp "$play_log" "$artifacts/play.log"
+check "the player landed a catch within two minutes ($catches landed)" test "$catches" -gt 0
+check "the catch showed its balloon (frmL, frmC, frmR)" grep -q "balloon: frmL" "$play_log"
+grep -E "landed|balloon|bites" "$play_log" | sed 's/^/     /'
+check "the counted catch is in the record right after the landing (kind ${landed_kind:-none})" \
+  test -n "$landed_kind"
+check "the terminal kept the focus through the catches" \
+  test "$(xdotool getwindowfocus)" = "$term"
+xdotool type --window "$term" --delay 20 "marivo" 2>/dev/null
+xdotool key --window "$term" Return 2>/dev/null
+sleep 0.5
+check "what is typed reaches the terminal" grep -q "marivo" "$work/typed.txt"
+
+# ---- kill -9 right after the landing keeps the catch.
+record_then=$(tyouka)
+kill -9 "$game_pid"
+wait "$game_pid" 2>/dev/null
+game_pid=""
+check "after kill -9 the record still holds the catch" \
+  bash -c '[[ -n $2 && ${1:$2*3:3} != 000 ]]' _ "$(tyouka)" "${landed_kind:-}"
+check "after kill -9 the record is the one written at the landing" test "$(tyouka)" = "$record_then"
+cp "$run/marivo2.ini" "$artifacts/marivo2.ini" 2>/dev/null
+
+# ---- The catch history of a new run shows the kind: its picture and name.
+if [ -n "$landed_kind" ] && start_game; then
+  sleep 0.5
+  menu_pick first
+  if wait_named Marivo 30; then
+    read -r lw lh lx ly < <(geom Marivo)
+    # Cell i: left 45 + 630 (i mod 8), top 345 + 630 (i div 8) twips
+    # (kinds 5 to 7 at 360), 540 twips square; 15 twips a pixel.
+    k=$landed_kind
+    top=$((k >= 5 && k <= 7 ? 360 : 345 + 630 * (k / 8)))
+    cx=$((lx + (45 + 630 * (k % 8)) / 15)) cy=$((ly + top / 15))
+    colours=$("$player" colours "$cx" "$cy" 36 36)
+    # A kind not caught shows an empty cell.
+    e=$(((k + 1) % 40))
+    etop=$((e >= 5 && e <= 7 ? 360 : 345 + 630 * (e / 8)))
+    empty=$("$player" colours $((lx + (45 + 630 * (e % 8)) / 15)) $((ly + etop / 15)) 36 36)
+    check "the kind's cell shows its picture ($colours colours; an empty cell $empty)" \
+      test "$colours" -gt 4 -a "$empty" -le 2
+    shot history-catch
+    # Hover: the tooltip names the kind.
+    xdotool mousemove $((cx + 18)) $((cy + 18))
+    sleep 0.2
+    xdotool mousemove $((cx + 19)) $((cy + 19))
+    tip=""
+    for _ in $(seq 40); do
+      for id in $(xwininfo -root -children 2>/dev/null | awk '/"marivo2"/ { print $1 }'); do
+        xwininfo -id "$id" 2>/dev/null | grep -q IsViewable &&
+          xprop -id "$id" _NET_WM_WINDOW_TYPE 2>/dev/null | grep -q TOOLTIP && tip=$id
+      done
+      [ -n "$tip" ] && break
+      sleep 0.1
+    done
+    shot history-tooltip
+    tip_at=$(xwininfo -id "${tip:-0}" 2>/dev/null | awk '/Absolute upper-left X/ { x = $NF }
+      /Absolute upper-left Y/ { y = $NF } /Width:/ { w = $NF } /Height:/ { h = $NF }
+      END { if (w) print x, y, w, h }')
+    # The tooltip's picture, for a reader to see the kind's name in it.
+    [ -n "$tip_at" ] && read -r tx ty tw th <<<"$tip_at" &&
+      "$player" grab "$tx" "$ty" "$tw" "$th" "$work/tooltip.ppm" &&
+      convert "$work/tooltip.ppm" "$artifacts/tooltip.png" 2>/dev/null
+    check "hovering the kind's cell shows a tooltip next to it (${tip_at:-none})" \
+      bash -c '[[ -n $1 ]] && read -r x y w h <<<"$1" && (( x >= $2 - 40 && x <= $2 + 80 &&
+               y >= $3 && y <= $3 + 80 && w > 10 ))' _ "$tip_at" "$cx" "$cy"
+    close_dialog Marivo
+  else
+    check "釣果履歴 opens the history of the new run" false
+  fi
+else
+  check "the catch history shows the kind (needs a counted catch and a new run)" false
+fi
+
+# ---- The scene follows the work area: a taller panel moves it up.
+if [ -n "$game_pid" ] || start_game; then
+  sed 's/^panel_size = 100% 30$/panel_size = 100% 60/' "$here/desktop/tint2rc" >"$work/tint2-tall"
+  kill "$panel_pid"
+  start_panel "$work/tint2-tall"
+  for _ in $(seq 100); do
+    [ "$(work_bottom)" = 708 ] && break
+    sleep 0.1
+  done
+  check "the taller panel moves the work area's bottom to 708 ($(work_bottom))" \
+    test "$(work_bottom)" = 708
+  for _ in $(seq 50); do
+    [ "$(bottom_of frmCon)" = 708 ] && [ "$(bottom_of frmSea)" = 708 ] && break
+    sleep 0.1
+  done
+  shot scene-tall-panel
+  check "the control bar follows onto row 708 ($(geom frmCon))" test "$(bottom_of frmCon)" = 708
+  check "the sea strip follows onto row 708 ($(geom frmSea))" test "$(bottom_of frmSea)" = 708
+  check "the angler follows onto row 708 ($(geom frmMan))" test "$(bottom_of frmMan)" = 708
+fi
+
+cp "$work/game.log" "$artifacts/game.log" 2>/dev/null
+echo "screenshots in $artifacts"
+echo "$passed passed, $failed failed"
+[ "$failed" -eq 0 ]

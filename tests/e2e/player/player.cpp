@@ -1,0 +1,599 @@
+/* A player and screen reader for the desktop checks of marivo2.
+ *
+ * It finds the game's windows by their X names, plays with the pointer
+ * through XTest and reads colours from the screen, the way a person would:
+ *
+ *   marivo-player play [seconds]     cast, wait for a bite, strike, play the
+ *                                    fish by the button's colour until a
+ *                                    catch lands (exit 0) or time runs out
+ *   marivo-player geom NAME          "W H X Y" of the first viewable window
+ *                                    so named, in root coordinates (exit 1
+ *                                    when there is none)
+ *   marivo-player pixel X Y          "R G B" of a screen pixel
+ *   marivo-player colours X Y W H    how many distinct colours a screen
+ *                                    rectangle holds
+ *   marivo-player grab X Y W H FILE  the rectangle as a binary PPM
+ *   marivo-player wallpaper RRGGBB   the desktop in one colour, for a
+ *                                    compositor too
+ *   marivo-player fringe NAME RRGGBB MARGIN BOTTOM
+ *                                    pixels near a sprite, outside its
+ *                                    outline and the scene's other windows
+ *                                    and above row BOTTOM, that are not the
+ *                                    desktop colour RRGGBB (exit 0: none)
+ *   marivo-player scaled FILE X Y F [SX SY]
+ *                                    compare the screen at X,Y (or up to
+ *                                    SX,SY further) with FILE blown up F
+ *                                    times by pixel repetition; prints the
+ *                                    mismatching pixels (exit 0: none)
+ *
+ * Progress of a game goes to standard output, one event a line, so the
+ * calling script can keep it as evidence.
+ */
+#include <X11/Xatom.h>
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+#include <X11/extensions/XTest.h>
+#include <X11/extensions/shape.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+#include <vector>
+
+namespace marivo {
+namespace {
+
+struct Geom {
+  int found = 0;
+  int x = 0, y = 0, w = 0, h = 0;
+  Window id = 0;
+};
+
+// The connection, opened once in main.
+struct Desktop {
+  Display* dpy = nullptr;
+  Window root = 0;
+};
+Desktop desk;  // NOLINT: one display per process, set before any use
+
+double NowMs(void) {
+  struct timespec ts;
+  clock_gettime(CLOCK_MONOTONIC, &ts);
+  return ts.tv_sec * 1000.0 + ts.tv_nsec / 1e6;
+}
+
+void SleepMs(int ms) {
+  struct timespec ts = {ms / 1000, (long)(ms % 1000) * 1000000L};
+  nanosleep(&ts, nullptr);
+}
+
+/* The game's windows by their X names, found in one walk of the whole
+ * tree: under a window manager they sit inside frames. Only viewable
+ * windows count; the first of each name wins. */
+enum { kCon, kUki, kFish, kSea, kBalloonC, kBalloonL, kBalloonR, kNames };
+const char* const kWindowNames[kNames] = {"frmCon", "frmUki", "frmFish", "frmSea",
+                                          "frmC",   "frmL",   "frmR"};
+
+Geom Measure(Window w) {
+  Geom g;
+  XWindowAttributes a;
+  Window child;
+  if (!XGetWindowAttributes(desk.dpy, w, &a) || a.map_state != IsViewable) return g;
+  if (!XTranslateCoordinates(desk.dpy, w, desk.root, 0, 0, &g.x, &g.y, &child)) return g;
+  g.w = a.width;
+  g.h = a.height;
+  g.found = 1;
+  g.id = w;
+  return g;
+}
+
+void Walk(Window w, const char* const* names, int count, Geom* out) {
+  char* n = nullptr;
+  if (XFetchName(desk.dpy, w, &n) && n) {
+    for (int i = 0; i < count; ++i) {
+      if (!out[i].found && strcmp(n, names[i]) == 0) out[i] = Measure(w);
+    }
+    XFree(n);
+  }
+  Window rootReturn, parent, *kids = nullptr;
+  unsigned int k = 0;
+  if (!XQueryTree(desk.dpy, w, &rootReturn, &parent, &kids, &k)) return;
+  for (unsigned int i = 0; i < k; ++i) Walk(kids[i], names, count, out);
+  if (kids) XFree(kids);
+}
+
+void Scan(const char* const* names, int count, Geom* out) {
+  for (int i = 0; i < count; ++i) out[i].found = 0;
+  Walk(desk.root, names, count, out);
+}
+
+Geom GeomOf(const char* name) {
+  Geom g;
+  Scan(&name, 1, &g);
+  return g;
+}
+
+/* A window destroyed between the search and the query is not an error. */
+int IgnoreErrors(Display* d, XErrorEvent* e) {
+  (void)d;
+  (void)e;
+  return 0;
+}
+
+XImage* Grab(int x, int y, int w, int h) {
+  return XGetImage(desk.dpy, desk.root, x, y, (unsigned)w, (unsigned)h, AllPlanes, ZPixmap);
+}
+
+void Rgb(XImage* img, int x, int y, int* r, int* g, int* b) {
+  unsigned long p = XGetPixel(img, x, y);
+  /* 24-bit TrueColor, as Xvfb -screen WxHx24 gives. */
+  *r = (int)((p & img->red_mask) >> 16);
+  *g = (int)((p & img->green_mask) >> 8);
+  *b = (int)(p & img->blue_mask);
+}
+
+int PixelAt(int x, int y, int* r, int* g, int* b) {
+  XImage* img = Grab(x, y, 1, 1);
+  if (!img) return 0;
+  Rgb(img, 0, 0, r, g, b);
+  XDestroyImage(img);
+  return 1;
+}
+
+void Button(int down) {
+  XTestFakeButtonEvent(desk.dpy, 1, down ? True : False, CurrentTime);
+  XFlush(desk.dpy);
+}
+
+void MoveTo(int x, int y) {
+  XTestFakeMotionEvent(desk.dpy, -1, x, y, CurrentTime);
+  XFlush(desk.dpy);
+}
+
+/* The button (Picture1) covers the right end of the control bar: 990 to
+ * 1215 of its 1250 twips, over its whole height. Aim at its middle. */
+void ButtonPoint(Geom con, int* x, int* y) {
+  *x = con.x + con.w * 74 / 83;
+  *y = con.y + con.h / 2;
+}
+
+int IsBlue(int r, int g, int b) {
+  return b > 200 && r < 60 && g < 60;
+}
+int IsRed(int r, int g, int b) {
+  return r > 200 && g < 60 && b < 60;
+}
+
+void Say(double t0, const char* what) {
+  printf("%7.0f ms %s\n", NowMs() - t0, what);
+  fflush(stdout);
+}
+
+/* The float is upright (taller than wide) while it waits on the water. */
+int Upright(Geom f) {
+  return f.found && f.h > 2 * f.w;
+}
+/* Hooked, it is the wide struggling sprite. */
+int Hooked(Geom f) {
+  return f.found && f.w > f.h;
+}
+
+int Play(double seconds) {
+  const double t0 = NowMs();
+  const double deadline = t0 + seconds * 1000.0;
+  enum { kCast, kLanding, kWait, kFight, kAfterEscape } phase = kCast;
+  int bx = 0, by = 0, held = 0, armed = 0, bites = 0, strikes = 0, escapes = 0;
+  double since = 0;
+  Geom last;
+  char line[200];
+
+  while (NowMs() < deadline) {
+    Geom all[kNames];
+    Scan(kWindowNames, kNames, all);
+    Geom con = all[kCon];
+    if (!con.found) {
+      Say(t0, "no control bar on the screen");
+      return 2;
+    }
+    ButtonPoint(con, &bx, &by);
+    Geom uki = all[kUki];
+    Geom fish = all[kFish];
+    switch (phase) {
+      case kCast:
+        if (fish.found) break; /* the previous catch is still on show */
+        MoveTo(bx, by);
+        SleepMs(50);
+        /* Press: the gauge runs; release; press again soon: a short,
+         * quick cast keeps the fight short. */
+        Button(1);
+        SleepMs(100);
+        Button(0);
+        SleepMs(150);
+        Button(1);
+        SleepMs(60);
+        Button(0);
+        Say(t0, "cast");
+        phase = kLanding;
+        since = NowMs();
+        last.found = 0;
+        break;
+      case kLanding:
+        /* Landed: upright and still for 300 ms. */
+        if (Upright(uki) && last.found && uki.x == last.x && uki.y == last.y) {
+          if (NowMs() - since > 300) {
+            snprintf(line, sizeof line, "float on the water at %d,%d (%dx%d)", uki.x, uki.y, uki.w,
+                     uki.h);
+            Say(t0, line);
+            phase = kWait;
+            armed = 0;
+          }
+        } else {
+          last = uki;
+          since = NowMs();
+        }
+        break;
+      case kWait: {
+        if (!uki.found) {
+          phase = kCast;
+          break;
+        }
+        Geom sea = all[kSea];
+        if (!sea.found || !Upright(uki)) break;
+        /* A bite pulls the float down until its top lies on the sea's top
+         * edge; a nibble takes it down by a half or a third of its height,
+         * a bob by a few pixels. */
+        int under = uki.y >= sea.y - uki.h / 4;
+        if (!under) {
+          armed = 1;
+          break;
+        }
+        if (!armed) break;
+        armed = 0;
+        ++bites;
+        Say(t0, "bite");
+        /* The strike counts once the float has come to rest under water:
+         * the sinking ends 10 ms after its last step; the window then
+         * stays open about 200 ms. */
+        SleepMs(40);
+        MoveTo(bx, by);
+        Button(1);
+        held = 1;
+        ++strikes;
+        Say(t0, "strike");
+        double until = NowMs() + 600;
+        int hooked = 0;
+        while (NowMs() < until && !hooked) {
+          SleepMs(5);
+          hooked = Hooked(GeomOf("frmUki"));
+        }
+        if (hooked) {
+          Say(t0, "HIT: fight");
+          phase = kFight;
+        } else {
+          /* Too late (or no bite after all): the press reels an empty line
+           * while held; let go and wait for the next bite. */
+          Button(0);
+          held = 0;
+          Say(t0, "missed");
+        }
+        break;
+      }
+      case kFight: {
+        if (fish.found) {
+          if (held) Button(0);
+          held = 0;
+          snprintf(line, sizeof line, "landed: frmFish %dx%d+%d+%d", fish.w, fish.h, fish.x,
+                   fish.y);
+          Say(t0, line);
+          /* The balloon names the catch. */
+          double until = NowMs() + 4000;
+          while (NowMs() < until) {
+            Scan(kWindowNames, kNames, all);
+            Geom c = all[kBalloonC], l = all[kBalloonL], r = all[kBalloonR];
+            if (c.found && l.found && r.found) {
+              snprintf(line, sizeof line,
+                       "balloon: frmL %dx%d+%d+%d frmC %dx%d+%d+%d frmR %dx%d+%d+%d", l.w, l.h, l.x,
+                       l.y, c.w, c.h, c.x, c.y, r.w, r.h, r.x, r.y);
+              Say(t0, line);
+              break;
+            }
+            SleepMs(10);
+          }
+          printf("bites %d, strikes %d, escapes %d\n", bites, strikes, escapes);
+          return 0;
+        }
+        if (Upright(uki)) {
+          /* The float stands up again: the fish got away. */
+          if (held) Button(0);
+          held = 0;
+          ++escapes;
+          Say(t0, "escaped");
+          phase = kAfterEscape;
+          since = NowMs();
+          break;
+        }
+        int r, g, b;
+        if (!PixelAt(bx, by, &r, &g, &b)) break;
+        if (IsBlue(r, g, b) && !held) {
+          Button(1);
+          held = 1;
+          Say(t0, "blue: hold");
+        } else if (IsRed(r, g, b) && held) {
+          Button(0);
+          held = 0;
+          Say(t0, "red: let go");
+        }
+        break;
+      }
+      case kAfterEscape:
+        /* The game is busy for 1.5 s with its "got away" balloon; the
+         * float stays out and may bite again. */
+        if (NowMs() - since > 1700) {
+          phase = uki.found ? kWait : kCast;
+          armed = 0;
+        }
+        break;
+    }
+    SleepMs(phase == kFight ? 10 : 5);
+  }
+  if (held) Button(0);
+  printf("bites %d, strikes %d, escapes %d\n", bites, strikes, escapes);
+  Say(t0, "time is up without a catch");
+  return 1;
+}
+
+int WritePpm(const char* path, int x, int y, int w, int h) {
+  XImage* img = Grab(x, y, w, h);
+  if (!img) return 1;
+  FILE* f = fopen(path, "wb");
+  if (!f) {
+    XDestroyImage(img);
+    return 1;
+  }
+  fprintf(f, "P6\n%d %d\n255\n", w, h);
+  for (int j = 0; j < h; ++j) {
+    for (int i = 0; i < w; ++i) {
+      int r, g, b;
+      Rgb(img, i, j, &r, &g, &b);
+      fputc(r, f);
+      fputc(g, f);
+      fputc(b, f);
+    }
+  }
+  XDestroyImage(img);
+  return fclose(f) == 0 ? 0 : 1;
+}
+
+/* Reads a binary PPM as written above; returns the pixels as 0xRRGGBB. */
+uint32_t* ReadPpm(const char* path, int* w, int* h) {
+  FILE* f = fopen(path, "rb");
+  if (!f) return nullptr;
+  int maxval = 0;
+  uint32_t* px = nullptr;
+  if (fscanf(f, "P6 %d %d %d", w, h, &maxval) == 3 && maxval == 255 && *w > 0 && *h > 0 &&
+      fgetc(f) != EOF) {
+    px = static_cast<uint32_t*>(malloc(sizeof *px * size_t(*w) * size_t(*h)));
+    for (int i = 0; px && i < *w * *h; ++i) {
+      int r = fgetc(f), g = fgetc(f), b = fgetc(f);
+      if (b == EOF) {
+        free(px);
+        px = nullptr;
+        break;
+      }
+      px[i] = (uint32_t)(r << 16 | g << 8 | b);
+    }
+  }
+  fclose(f);
+  return px;
+}
+
+// Compares the screen with a reference picture blown up `factor` times by
+// repeating each pixel. The picture may stand anywhere within `slackX` x
+// `slackY` pixels of (x, y): the best placement counts.
+int Scaled(const char* path, int x, int y, int factor, int slackX, int slackY) {
+  int w = 0, h = 0;
+  uint32_t* ref = ReadPpm(path, &w, &h);
+  if (!ref || factor < 1) {
+    fprintf(stderr, "cannot read %s\n", path);
+    free(ref);
+    return 2;
+  }
+  const int gw = w * factor + slackX, gh = h * factor + slackY;
+  XImage* img = Grab(x, y, gw, gh);
+  if (!img) {
+    free(ref);
+    return 2;
+  }
+  std::vector<uint32_t> screen(size_t(gw) * size_t(gh));
+  for (int j = 0; j < gh; ++j) {
+    for (int i = 0; i < gw; ++i) {
+      int r, g, b;
+      Rgb(img, i, j, &r, &g, &b);
+      screen[size_t(j) * size_t(gw) + size_t(i)] = uint32_t(r << 16 | g << 8 | b);
+    }
+  }
+  XDestroyImage(img);
+  long best = -1;
+  int bestX = 0, bestY = 0;
+  for (int dy = 0; dy <= slackY; ++dy) {
+    for (int dx = 0; dx <= slackX; ++dx) {
+      long bad = 0;
+      for (int j = 0; j < h * factor && (best < 0 || bad < best); ++j) {
+        for (int i = 0; i < w * factor; ++i) {
+          const uint32_t want = ref[(j / factor) * w + i / factor];
+          if (screen[size_t(j + dy) * size_t(gw) + size_t(i + dx)] != want) ++bad;
+        }
+      }
+      if (best < 0 || bad < best) {
+        best = bad;
+        bestX = dx;
+        bestY = dy;
+      }
+    }
+  }
+  free(ref);
+  printf("%ld of %d pixels differ (best placement +%d+%d)\n", best, w * h * factor * factor, bestX,
+         bestY);
+  return best == 0 ? 0 : 1;
+}
+
+int Colours(int x, int y, int w, int h) {
+  XImage* img = Grab(x, y, w, h);
+  if (!img) return 1;
+  uint32_t seen[256];
+  int n = 0;
+  for (int j = 0; j < h; ++j) {
+    for (int i = 0; i < w; ++i) {
+      int r, g, b;
+      Rgb(img, i, j, &r, &g, &b);
+      uint32_t c = (uint32_t)(r << 16 | g << 8 | b);
+      int k = 0;
+      while (k < n && seen[k] != c) ++k;
+      if (k == n && n < 256) seen[n++] = c;
+    }
+  }
+  XDestroyImage(img);
+  printf("%d\n", n);
+  return 0;
+}
+
+// Pixels around a shaped sprite that are outside its outline must show the
+// desktop: no shadow, no halo, no unshaped rectangle. Counts the pixels
+// within `margin` of the window's rectangle that lie outside its bounding
+// shape, outside every other window of the scene and above `bottom`, and
+// whose colour is not the desktop's.
+int Fringe(const char* name, uint32_t desktop, int margin, int bottom) {
+  Geom all[kNames];
+  Scan(kWindowNames, kNames, all);
+  Geom me = GeomOf(name);
+  if (!me.found) {
+    printf("no window %s\n", name);
+    return 2;
+  }
+  int count = 0, ordering = 0;
+  XRectangle* rects = XShapeGetRectangles(desk.dpy, me.id, ShapeBounding, &count, &ordering);
+  auto inShape = [&](int x, int y) {
+    for (int i = 0; i < count; ++i) {
+      const XRectangle& r = rects[i];
+      if (x >= me.x + r.x && x < me.x + r.x + r.width && y >= me.y + r.y &&
+          y < me.y + r.y + r.height)
+        return true;
+    }
+    return false;
+  };
+  auto inOther = [&](int x, int y) {
+    for (const Geom& g : all) {
+      if (g.found && g.id != me.id && x >= g.x && x < g.x + g.w && y >= g.y && y < g.y + g.h)
+        return true;
+    }
+    return false;
+  };
+  const int x0 = me.x - margin, y0 = me.y - margin;
+  const int w = me.w + 2 * margin, h = me.h + 2 * margin;
+  XImage* img = Grab(x0 < 0 ? 0 : x0, y0 < 0 ? 0 : y0, w, h);
+  if (!img) {
+    if (rects) XFree(rects);
+    return 2;
+  }
+  long bad = 0, looked = 0;
+  for (int j = 0; j < h; ++j) {
+    for (int i = 0; i < w; ++i) {
+      const int x = (x0 < 0 ? 0 : x0) + i, y = (y0 < 0 ? 0 : y0) + j;
+      if (y >= bottom || inShape(x, y) || inOther(x, y)) continue;
+      ++looked;
+      int r, g, b;
+      Rgb(img, i, j, &r, &g, &b);
+      if (uint32_t(r << 16 | g << 8 | b) != desktop) {
+        if (bad < 8) printf("(%d,%d) is %02x%02x%02x\n", x, y, r, g, b);
+        ++bad;
+      }
+    }
+  }
+  XDestroyImage(img);
+  if (rects) XFree(rects);
+  printf("%ld of %ld pixels around %s are not the desktop (%d outline rectangles)\n", bad, looked,
+         name, count);
+  return bad == 0 && count > 0 ? 0 : 1;
+}
+
+// Sets the desktop to one colour the way wallpaper setters do: a root
+// pixmap published in _XROOTPMAP_ID, which compositors paint behind all
+// windows. The pixmap outlives this process.
+int Wallpaper(uint32_t rgb) {
+  const int screen = DefaultScreen(desk.dpy);
+  Pixmap pixmap =
+      XCreatePixmap(desk.dpy, desk.root, 8, 8, unsigned(DefaultDepth(desk.dpy, screen)));
+  GC gc = XCreateGC(desk.dpy, pixmap, 0, nullptr);
+  XSetForeground(desk.dpy, gc, rgb);
+  XFillRectangle(desk.dpy, pixmap, gc, 0, 0, 8, 8);
+  XFreeGC(desk.dpy, gc);
+  for (const char* name : {"_XROOTPMAP_ID", "ESETROOT_PMAP_ID"}) {
+    Atom atom = XInternAtom(desk.dpy, name, False);
+    XChangeProperty(desk.dpy, desk.root, atom, XA_PIXMAP, 32, PropModeReplace,
+                    reinterpret_cast<unsigned char*>(&pixmap), 1);
+  }
+  XSetWindowBackgroundPixmap(desk.dpy, desk.root, pixmap);
+  XClearWindow(desk.dpy, desk.root);
+  XSetCloseDownMode(desk.dpy, RetainPermanent);
+  XSync(desk.dpy, False);
+  return 0;
+}
+
+int Usage(void) {
+  fprintf(stderr,
+          "usage: marivo-player play [seconds] | geom NAME | pixel X Y | colours X Y W H |\n"
+          "       grab X Y W H FILE | scaled FILE X Y FACTOR [SX SY] |\n"
+          "       fringe NAME RRGGBB MARGIN BOTTOM | wallpaper RRGGBB\n");
+  return 2;
+}
+
+}  // namespace
+}  // namespace marivo
+
+int main(int argc, char** argv) {
+  using namespace marivo;
+  if (argc < 2) return Usage();
+  desk.dpy = XOpenDisplay(nullptr);
+  if (!desk.dpy) {
+    fprintf(stderr, "marivo-player: cannot open the display\n");
+    return 2;
+  }
+  desk.root = DefaultRootWindow(desk.dpy);
+  XSetErrorHandler(IgnoreErrors);
+  const char* cmd = argv[1];
+  int rc;
+  if (strcmp(cmd, "play") == 0) {
+    int ev, er, major, minor;
+    if (!XTestQueryExtension(desk.dpy, &ev, &er, &major, &minor)) {
+      fprintf(stderr, "marivo-player: the X server has no XTEST\n");
+      rc = 2;
+    } else {
+      rc = Play(argc > 2 ? atof(argv[2]) : 110.0);
+    }
+  } else if (strcmp(cmd, "geom") == 0 && argc == 3) {
+    Geom g = GeomOf(argv[2]);
+    if (g.found) printf("%d %d %d %d\n", g.w, g.h, g.x, g.y);
+    rc = g.found ? 0 : 1;
+  } else if (strcmp(cmd, "pixel") == 0 && argc == 4) {
+    int r, g, b;
+    rc = PixelAt(atoi(argv[2]), atoi(argv[3]), &r, &g, &b) ? 0 : 1;
+    if (rc == 0) printf("%d %d %d\n", r, g, b);
+  } else if (strcmp(cmd, "colours") == 0 && argc == 6) {
+    rc = Colours(atoi(argv[2]), atoi(argv[3]), atoi(argv[4]), atoi(argv[5]));
+  } else if (strcmp(cmd, "grab") == 0 && argc == 7) {
+    rc = WritePpm(argv[6], atoi(argv[2]), atoi(argv[3]), atoi(argv[4]), atoi(argv[5]));
+  } else if (strcmp(cmd, "scaled") == 0 && (argc == 6 || argc == 8)) {
+    rc = Scaled(argv[2], atoi(argv[3]), atoi(argv[4]), atoi(argv[5]), argc == 8 ? atoi(argv[6]) : 0,
+                argc == 8 ? atoi(argv[7]) : 0);
+  } else if (strcmp(cmd, "wallpaper") == 0 && argc == 3) {
+    rc = Wallpaper(uint32_t(strtoul(argv[2], nullptr, 16)));
+  } else if (strcmp(cmd, "fringe") == 0 && argc == 6) {
+    rc = Fringe(argv[2], uint32_t(strtoul(argv[3], nullptr, 16)), atoi(argv[4]), atoi(argv[5]));
+  } else {
+    rc = Usage();
+  }
+  XCloseDisplay(desk.dpy);
+  return rc;
+}

@@ -1,0 +1,114 @@
+#!/usr/bin/env bash
+# The scene at Qt scale factors 1, 1.25, 1.5, 2 and 3 on a bare 1024 x 768
+# X server: the control bar's and the sea strip's bottoms lie exactly on
+# the screen's bottom row, and the angler is his 1x picture blown up by a
+# whole factor, pixel for pixel (no smoothing).
+#
+# Usage: qt_scale.sh <marivo2> <artifact folder> <marivo-player>
+# Exits 77 (skipped) when a tool is missing.
+set -uo pipefail
+
+exe=${1:?usage: qt_scale.sh <marivo2> <artifact folder> <marivo-player>}
+artifacts=${2:?usage: qt_scale.sh <marivo2> <artifact folder> <marivo-player>}
+player=${3:?usage: qt_scale.sh <marivo2> <artifact folder> <marivo-player>}
+
+for tool in Xvfb xsetroot import; do
+  if ! command -v "$tool" >/dev/null 2>&1; then
+    echo "SKIP: $tool is not installed (apt-get install xvfb x11-xserver-utils imagemagick)"
+    exit 77
+  fi
+done
+[ -x "$player" ] || { echo "SKIP: no player at $player"; exit 77; }
+
+mkdir -p "$artifacts"
+work=$(mktemp -d)
+xvfb_pid=""
+game_pid=""
+cleanup() {
+  [ -n "$game_pid" ] && kill -9 "$game_pid" 2>/dev/null
+  [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null
+  rm -rf "$work"
+}
+trap cleanup EXIT
+
+passed=0
+failed=0
+check() {  # check <description> <command...>
+  local what=$1
+  shift
+  if "$@"; then
+    passed=$((passed + 1))
+    echo "ok   - $what"
+  else
+    failed=$((failed + 1))
+    echo "FAIL - $what"
+  fi
+}
+
+export HOME=$work/home XDG_CONFIG_HOME=$work/home/.config XDG_RUNTIME_DIR=$work/runtime
+mkdir -p "$HOME" && mkdir -m 0700 "$XDG_RUNTIME_DIR"
+unset QT_SCREEN_SCALE_FACTORS QT_AUTO_SCREEN_SCALE_FACTOR QT_ENABLE_HIGHDPI_SCALING
+
+Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$work/display" \
+  >"$work/xvfb.log" 2>&1 &
+xvfb_pid=$!
+for _ in $(seq 100); do
+  [ -s "$work/display" ] && break
+  sleep 0.1
+done
+[ -s "$work/display" ] || { echo "FAIL - Xvfb did not start"; cat "$work/xvfb.log"; exit 1; }
+export DISPLAY=":$(head -n1 "$work/display")"
+for _ in $(seq 50); do
+  xsetroot -solid "#3a6e5a" 2>/dev/null && break
+  sleep 0.1
+done
+
+mkdir -p "$work/run"
+cp "$exe" "$work/run/marivo2"
+geom() { "$player" geom "$1" 2>/dev/null; }  # "W H X Y" in screen pixels
+bottom_of() { geom "$1" | awk '{ print $2 + $4 }'; }
+
+for factor in 1 1.25 1.5 2 3; do
+  (cd "$work/run" && QT_SCALE_FACTOR=$factor exec ./marivo2) >"$work/game-$factor.log" 2>&1 &
+  game_pid=$!
+  up=0
+  for _ in $(seq 100); do
+    geom frmMan >/dev/null && geom frmSea >/dev/null && geom frmCon >/dev/null && { up=1; break; }
+    sleep 0.1
+  done
+  check "x$factor: the scene comes up" test "$up" = 1
+  if [ "$up" = 1 ]; then
+    sleep 1
+    import -window root "$artifacts/scale-$factor.png" 2>/dev/null
+    check "x$factor: frmCon's bottom on row 768 ($(geom frmCon))" test "$(bottom_of frmCon)" = 768
+    check "x$factor: frmSea's bottom on row 768 ($(geom frmSea))" test "$(bottom_of frmSea)" = 768
+    check "x$factor: the angler's feet on row 768 ($(geom frmMan))" test "$(bottom_of frmMan)" = 768
+    read -r mw mh mx my < <(geom frmMan)
+    if [ "$factor" = 1 ]; then
+      "$player" grab "$mx" "$my" "$mw" "$mh" "$work/man-1x.ppm"
+      check "x1: the angler is 50 x 48 pixels ($mw x $mh)" test "$mw x $mh" = "50 x 48"
+    elif [ -s "$work/man-1x.ppm" ]; then
+      # The whole factor the pictures are drawn at: the window's size over
+      # the 1x size, rounded down.
+      whole=$((mw / 50))
+      ((whole < 1)) && whole=1
+      out=$("$player" scaled "$work/man-1x.ppm" "$mx" "$my" "$whole" $((mw - 50 * whole)) \
+        $((mh - 48 * whole)))
+      check "x$factor: the angler is the 1x picture blown up $whole times ($out)" \
+        "$player" scaled "$work/man-1x.ppm" "$mx" "$my" "$whole" $((mw - 50 * whole)) \
+        $((mh - 48 * whole))
+    fi
+  else
+    sed 's/^/    /' "$work/game-$factor.log"
+  fi
+  kill -9 "$game_pid" 2>/dev/null
+  wait "$game_pid" 2>/dev/null
+  game_pid=""
+  # The lock of a killed copy must not keep the next one from starting;
+  # give the server a moment to drop the dead windows.
+  sleep 0.3
+done
+
+echo "screenshots in $artifacts"
+echo "$passed passed, $failed failed"
+[ "$failed" -eq 0 ]
