@@ -66,7 +66,33 @@ QtBackend::QtBackend(Options options) : options_(options) {
     QObject::connect(app, &QGuiApplication::commitDataRequest, &waitTimer_,
                      [sessionEnding](QSessionManager&) { sessionEnding(); });
     QObject::connect(app, &QCoreApplication::aboutToQuit, &waitTimer_, sessionEnding);
+    // A new primary screen: follow it instead of the old one.
+    QObject::connect(app, &QGuiApplication::primaryScreenChanged, &waitTimer_,
+                     [this](QScreen* screen) {
+                       WatchScreen(screen);
+                       PostScreenChanged();
+                     });
+    WatchScreen(QGuiApplication::primaryScreen());
   }
+}
+
+void QtBackend::WatchScreen(QScreen* screen) {
+  for (const QMetaObject::Connection& c : screenConnections_) QObject::disconnect(c);
+  screenConnections_.clear();
+  watched_ = screen;
+  if (screen == nullptr) return;
+  // A resolution change, a panel moved or resized: the scene is laid out again.
+  screenConnections_.push_back(QObject::connect(screen, &QScreen::geometryChanged, &waitTimer_,
+                                                [this] { PostScreenChanged(); }));
+  screenConnections_.push_back(QObject::connect(screen, &QScreen::availableGeometryChanged,
+                                                &waitTimer_, [this] { PostScreenChanged(); }));
+}
+
+void QtBackend::PostScreenChanged() {
+  if (ended_) return;
+  PlatformEvent e;
+  e.kind = PlatformEvent::Kind::ScreenChanged;
+  Post(e);
 }
 
 QtBackend::~QtBackend() = default;
@@ -212,8 +238,18 @@ int QtBackend::PopupMenu(NativeWindow*, const std::vector<MenuEntry>& entries) {
       actions.emplace_back(menu.addAction(ToQString(e.caption)), e.control);
     }
   }
+  // The menu grabs the keyboard while it is open; the window that had the
+  // focus before (another program's) must have it again when the menu is
+  // dismissed. A chosen entry opens a window of ours or ends the game,
+  // which settle the focus themselves.
+  const std::uint32_t focusBefore = desktop_.FocusWindow();
+  const std::uint32_t activeBefore = desktop_.ActiveWindow();
   QAction* chosen = nullptr;
   RunModal([&] { chosen = menu.exec(QCursor::pos()); }, [&] { menu.close(); });
+  if (!ended_ && chosen == nullptr && activeBefore != 0 && desktop_.FocusWindow() != focusBefore &&
+      !OwnWindow(activeBefore)) {
+    desktop_.Activate(activeBefore);
+  }
   if (ended_ || chosen == nullptr) return -1;
   for (const auto& [action, control] : actions) {
     if (action == chosen) return control;
@@ -308,6 +344,13 @@ bool QtBackend::ClaimSingleInstance() {
 void QtBackend::End() {
   ended_ = true;
   if (closeModal_) closeModal_();
+}
+
+bool QtBackend::OwnWindow(std::uint32_t window) const {
+  for (QWidget* w : QApplication::topLevelWidgets()) {
+    if (w->internalWinId() != 0 && std::uint32_t(w->internalWinId()) == window) return true;
+  }
+  return false;
 }
 
 void QtBackend::NoteShown(WindowId id) {

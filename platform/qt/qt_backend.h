@@ -50,9 +50,11 @@
 
 #include "platform/backend.h"
 #include "platform/posix/posix_files.h"
+#include "platform/qt/x11_desktop.h"
 #include "platform/random.h"
 
 class QApplication;
+class QScreen;
 class QWidget;
 
 namespace marivo::qt {
@@ -119,6 +121,8 @@ class QtBackend final : public Backend {
   const QFont& Font(const FontDesign& design);
   bool Ended() const { return ended_; }
   void NoteShown(WindowId id);
+  // The X11 side of the desktop (does nothing off X11).
+  X11Desktop& Desktop() { return desktop_; }
 
   // ---- for tests
   // The native window's widget.
@@ -132,6 +136,12 @@ class QtBackend final : public Backend {
   void RunModal(const std::function<void()>& exec, const std::function<void()>& close);
   void OnWakeup();
   void ArmWakeup();
+  // Follows the primary screen: its size and usable area, and which screen
+  // is primary; each change is reported as ScreenChanged.
+  void WatchScreen(QScreen* screen);
+  void PostScreenChanged();
+  // Whether an X window is one of this program's top levels.
+  bool OwnWindow(std::uint32_t window) const;
 
   Options options_;
   EventSink* sink_ = nullptr;
@@ -152,6 +162,9 @@ class QtBackend final : public Backend {
   std::exception_ptr pending_;  // thrown by a game timer inside a modal loop
   std::unique_ptr<SignalWatch> signals_;
   posix::InstanceLock instanceLock_;
+  X11Desktop desktop_;
+  QPointer<QScreen> watched_;
+  std::vector<QMetaObject::Connection> screenConnections_;
 };
 
 }  // namespace marivo::qt

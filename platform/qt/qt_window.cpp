@@ -338,7 +338,9 @@ bool Surface::event(QEvent* event) {
 // ----------------------------------------------------------------- QtWindow
 
 QtWindow::QtWindow(QtBackend& backend, const WindowDesign& design, const WindowState& state)
-    : design_(design), surface_(std::make_unique<Surface>(backend, design, state)) {}
+    : backend_(backend),
+      design_(design),
+      surface_(std::make_unique<Surface>(backend, design, state)) {}
 
 QtWindow::~QtWindow() {
   surface_->hide();
@@ -363,8 +365,20 @@ void QtWindow::SetBounds(int left, int top, int width, int height) {
   surface_->SyncButtons();
 }
 
+void QtWindow::ShowSurface() {
+  if (!Decorated(design_.border) && !surface_->isVisible()) {
+    // winId() creates the native window if it does not exist yet.
+    backend_.Desktop().PrepareSprite(static_cast<std::uint32_t>(surface_->winId()));
+  }
+  surface_->show();
+}
+
 void QtWindow::SetVisible(bool visible) {
-  surface_->setVisible(visible);
+  if (visible) {
+    ShowSurface();
+  } else {
+    surface_->hide();
+  }
 }
 
 void QtWindow::SetModal(bool modal) {
@@ -374,7 +388,7 @@ void QtWindow::SetModal(bool modal) {
   const bool shown = surface_->isVisible();
   if (shown) surface_->hide();
   surface_->setWindowModality(wanted);
-  if (shown) surface_->show();
+  if (shown) ShowSurface();
 }
 
 void QtWindow::SetBackColor(Color) {
@@ -420,7 +434,7 @@ void QtWindow::SetTopMost() {
   topMost_ = true;
   const bool shown = surface_->isVisible();
   surface_->setWindowFlag(Qt::WindowStaysOnTopHint, true);
-  if (shown) surface_->show();
+  if (shown) ShowSurface();
 }
 
 std::uintptr_t QtWindow::Handle() const {

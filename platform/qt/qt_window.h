@@ -82,6 +82,11 @@ class QtWindow final : public NativeWindow {
   Surface& Widget() { return *surface_; }
 
  private:
+  // Shows the surface; a sprite first gets its desktop marks (see
+  // X11Desktop::PrepareSprite), which the window manager reads at mapping.
+  void ShowSurface();
+
+  QtBackend& backend_;
   const WindowDesign& design_;
   std::unique_ptr<Surface> surface_;
   bool topMost_ = false;

@@ -1,0 +1,156 @@
+#include "platform/qt/x11_desktop.h"
+
+#include <xcb/xcb.h>
+#include <xcb/xproto.h>
+
+#include <QGuiApplication>
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+
+namespace marivo::qt {
+namespace {
+
+// xcb replies are malloc'ed; they go back with free().
+struct FreeReply {
+  void operator()(void* p) const { std::free(p); }
+};
+template <typename T>
+using Reply = std::unique_ptr<T, FreeReply>;
+
+}  // namespace
+
+X11Desktop::X11Desktop() {
+  auto* app = qGuiApp;
+  if (app == nullptr) return;
+  auto* x11 = app->nativeInterface<QNativeInterface::QX11Application>();
+  if (x11 == nullptr || x11->connection() == nullptr) return;
+  connection_ = x11->connection();
+  const xcb_setup_t* setup = xcb_get_setup(connection_);
+  xcb_screen_iterator_t it = xcb_setup_roots_iterator(setup);
+  if (it.rem == 0) {
+    connection_ = nullptr;
+    return;
+  }
+  root_ = it.data->root;
+}
+
+std::uint32_t X11Desktop::Atom(const char* name) {
+  if (connection_ == nullptr) return 0;
+  auto found = atoms_.find(name);
+  if (found != atoms_.end()) return found->second;
+  const auto cookie =
+      xcb_intern_atom(connection_, 0, static_cast<std::uint16_t>(std::strlen(name)), name);
+  Reply<xcb_intern_atom_reply_t> reply(xcb_intern_atom_reply(connection_, cookie, nullptr));
+  const std::uint32_t atom = reply ? reply->atom : 0;
+  atoms_.emplace(name, atom);
+  return atom;
+}
+
+std::vector<std::uint32_t> X11Desktop::ListProperty(std::uint32_t window, const char* name) {
+  std::vector<std::uint32_t> out;
+  if (connection_ == nullptr || window == 0) return out;
+  const auto cookie =
+      xcb_get_property(connection_, 0, window, Atom(name), XCB_GET_PROPERTY_TYPE_ANY, 0, 1024);
+  Reply<xcb_get_property_reply_t> reply(xcb_get_property_reply(connection_, cookie, nullptr));
+  if (!reply || reply->format != 32) return out;
+  const auto* data = static_cast<const std::uint32_t*>(xcb_get_property_value(reply.get()));
+  const int n = xcb_get_property_value_length(reply.get()) / 4;
+  out.assign(data, data + n);
+  return out;
+}
+
+void X11Desktop::PrepareSprite(std::uint32_t window) {
+  if (connection_ == nullptr || window == 0) return;
+  auto put = [this, window](const char* name, xcb_atom_t type,
+                            const std::vector<std::uint32_t>& values) {
+    xcb_change_property(connection_, XCB_PROP_MODE_REPLACE, window, Atom(name), type, 32,
+                        static_cast<std::uint32_t>(values.size()), values.data());
+  };
+  // A utility window: undecorated (the Motif hints Qt writes say so), kept
+  // in the normal layer so that it can be sent below the others.
+  put("_NET_WM_WINDOW_TYPE", XCB_ATOM_ATOM, {Atom("_NET_WM_WINDOW_TYPE_UTILITY")});
+
+  // Out of the task list and the pager. Qt keeps what it finds here when it
+  // adds its own states at mapping time.
+  std::vector<std::uint32_t> state = ListProperty(window, "_NET_WM_STATE");
+  for (const char* name : {"_NET_WM_STATE_SKIP_TASKBAR", "_NET_WM_STATE_SKIP_PAGER"}) {
+    const std::uint32_t atom = Atom(name);
+    if (std::find(state.begin(), state.end(), atom) == state.end()) state.push_back(atom);
+  }
+  put("_NET_WM_STATE", XCB_ATOM_ATOM, state);
+
+  // No input and no WM_TAKE_FOCUS: the window manager never hands these
+  // windows the keyboard focus, not even on a click (the game takes only
+  // pointer input), and leaves them out of its window cycling.
+  std::vector<std::uint32_t> protocols = ListProperty(window, "WM_PROTOCOLS");
+  protocols.erase(std::remove(protocols.begin(), protocols.end(), Atom("WM_TAKE_FOCUS")),
+                  protocols.end());
+  put("WM_PROTOCOLS", XCB_ATOM_ATOM, protocols);
+
+  // Compositors draw no shadow round the outline.
+  put("_COMPTON_SHADOW", XCB_ATOM_CARDINAL, {0});
+}
+
+std::uint32_t X11Desktop::ActiveWindow() {
+  const auto v = ListProperty(root_, "_NET_ACTIVE_WINDOW");
+  return v.empty() ? 0 : v.front();
+}
+
+std::uint32_t X11Desktop::FocusWindow() {
+  if (connection_ == nullptr) return 0;
+  Reply<xcb_get_input_focus_reply_t> reply(
+      xcb_get_input_focus_reply(connection_, xcb_get_input_focus(connection_), nullptr));
+  if (!reply || reply->focus == XCB_NONE || reply->focus == XCB_INPUT_FOCUS_POINTER_ROOT) {
+    return 0;
+  }
+  return reply->focus;
+}
+
+void X11Desktop::Activate(std::uint32_t window) {
+  if (connection_ == nullptr || window == 0) return;
+  xcb_client_message_event_t e{};
+  e.response_type = XCB_CLIENT_MESSAGE;
+  e.format = 32;
+  e.window = window;
+  e.type = Atom("_NET_ACTIVE_WINDOW");
+  // Source 2 (a pager): the user's own choice, which focus-stealing
+  // prevention lets through; the window that had the focus gets it back.
+  e.data.data32[0] = 2;
+  e.data.data32[1] = XCB_CURRENT_TIME;
+  e.data.data32[2] = 0;
+  xcb_send_event(connection_, 0, root_,
+                 XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT | XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY,
+                 reinterpret_cast<const char*>(&e));
+  xcb_flush(connection_);
+}
+
+std::uint32_t X11Desktop::TopLevelOf(std::uint32_t window) {
+  if (connection_ == nullptr) return 0;
+  for (int depth = 0; depth < 16 && window != 0; ++depth) {
+    Reply<xcb_query_tree_reply_t> reply(
+        xcb_query_tree_reply(connection_, xcb_query_tree(connection_, window), nullptr));
+    if (!reply) return 0;
+    if (reply->parent == root_ || reply->parent == XCB_NONE) return window;
+    window = reply->parent;
+  }
+  return 0;
+}
+
+std::vector<std::uint32_t> X11Desktop::Stacking() {
+  std::vector<std::uint32_t> out;
+  if (connection_ == nullptr) return out;
+  Reply<xcb_query_tree_reply_t> reply(
+      xcb_query_tree_reply(connection_, xcb_query_tree(connection_, root_), nullptr));
+  if (!reply) return out;
+  const xcb_window_t* children = xcb_query_tree_children(reply.get());
+  out.assign(children, children + xcb_query_tree_children_length(reply.get()));
+  return out;
+}
+
+void X11Desktop::Flush() {
+  if (connection_ != nullptr) xcb_flush(connection_);
+}
+
+}  // namespace marivo::qt

@@ -1,0 +1,57 @@
+// What Qt leaves unsaid to an X11 window manager, panel and compositor, said
+// through the xcb connection Qt already has:
+// - sprites (and the control bar) are utility windows that skip the task
+//   list and the pager, cannot be given the keyboard focus and carry no
+//   compositor shadow (a shadow would draw a dark fringe round the outline);
+// - the focus of another client's window can be read before the popup menu
+//   and handed back to it afterwards;
+// - the stacking order of our windows as the X server holds it.
+// Off X11 (Qt's off-screen platform in tests) every call does nothing.
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <string>
+#include <vector>
+
+struct xcb_connection_t;
+
+namespace marivo::qt {
+
+class X11Desktop {
+ public:
+  // Uses the application's xcb connection when Qt runs on X11.
+  X11Desktop();
+  X11Desktop(const X11Desktop&) = delete;
+  X11Desktop& operator=(const X11Desktop&) = delete;
+
+  bool Available() const { return connection_ != nullptr; }
+
+  // Marks a sprite window that is not mapped yet (the window manager reads
+  // these when it maps it and forgets them when it is withdrawn).
+  void PrepareSprite(std::uint32_t window);
+
+  // The window the window manager calls active (0: none or unknown).
+  std::uint32_t ActiveWindow();
+  // The window that has the keyboard focus (0: none).
+  std::uint32_t FocusWindow();
+  // Asks the window manager to activate `window`, as a pager would.
+  void Activate(std::uint32_t window);
+
+  // The top-level window (child of the root) that holds `window`: itself,
+  // or the window manager's frame around it.
+  std::uint32_t TopLevelOf(std::uint32_t window);
+  // The root's children, bottom first.
+  std::vector<std::uint32_t> Stacking();
+  // Reads a 32-bit list property (atoms, windows, cardinals).
+  std::vector<std::uint32_t> ListProperty(std::uint32_t window, const char* name);
+  std::uint32_t Atom(const char* name);
+  void Flush();
+
+ private:
+  xcb_connection_t* connection_ = nullptr;
+  std::uint32_t root_ = 0;
+  std::map<std::string, std::uint32_t> atoms_;
+};
+
+}  // namespace marivo::qt
