@@ -77,6 +77,8 @@ void FishWindow::getFish(std::int32_t index, bool b) {
     auto& counts = g.state.CatchCount;
     if (counts[static_cast<std::size_t>(index)] < kMaxCount)
       ++counts[static_cast<std::size_t>(index)];
+    // On disk at once: a run that dies after this landing keeps the catch.
+    if (index < kCreatureKinds) SaveCatchCounts(g);
     bool complete = true;
     for (int i = 0; i < kCreatureKinds; ++i) {
       if (counts[static_cast<std::size_t>(i)] == 0) complete = false;

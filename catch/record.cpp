@@ -1,8 +1,5 @@
 #include "catch/record.h"
 
-#include <filesystem>
-#include <system_error>
-
 #include "catch/mod_fish.h"
 #include "scene/game.h"
 
@@ -35,11 +32,6 @@ Places RecordPlaces(Game& game) {
   return places;
 }
 
-bool Exists(const std::string& path) {
-  std::error_code error;
-  return !path.empty() && std::filesystem::is_regular_file(path, error);
-}
-
 std::string TrimBlanks(std::string s) {
   const auto first = s.find_first_not_of(' ');
   if (first == std::string::npos) return {};
@@ -56,14 +48,40 @@ int HexDigit(char c) {
 
 }  // namespace
 
-std::string ActiveRecordPath(Game& game) {
+void ChooseRecordPlace(Game& game) {
+  Platform& p = game.platform;
   const Places places = RecordPlaces(game);
-  return Exists(places.perUser) ? places.perUser : places.beside;
+  const FileAccess beside = p.ProbeFile(places.beside);
+  // Beside the program when that file can be both read and replaced, or
+  // can be made there. A record that is there but cannot be read, or
+  // cannot be replaced, is left exactly as it is.
+  bool useBeside = beside == FileAccess::ReadWrite ||
+                   (beside == FileAccess::Missing && p.FolderWritable(p.AppPath()));
+  if (places.perUser.empty()) useBeside = true;  // nowhere else to go
+  game.recordPath = useBeside ? places.beside : places.perUser;
+  game.recordReadPath = game.recordPath;
+  if (!useBeside) p.MakeFolder(places.perUserFolder);
+
+  // A place without a record starts from the other place's, so that moving
+  // between the two loses nothing.
+  const std::string& other = useBeside ? places.perUser : places.beside;
+  if (other.empty() || p.ProbeFile(game.recordPath) != FileAccess::Missing) return;
+  const FileAccess otherAccess = p.ProbeFile(other);
+  if (otherAccess != FileAccess::ReadWrite && otherAccess != FileAccess::ReadOnly) return;
+  // Should the copy fail, the run still reads the old collection; its
+  // writes go to this run's place and keep every key they find there.
+  if (!p.CopyFile(other, game.recordPath)) game.recordReadPath = other;
+}
+
+std::string ActiveRecordPath(Game& game) {
+  if (game.recordPath.empty()) ChooseRecordPlace(game);
+  return game.recordPath;
 }
 
 std::string ReadSetting(Game& game, const std::string& section, const std::string& key) {
-  const std::string path = ActiveRecordPath(game);
-  std::string value = game.platform.ReadProfileString(section, key, path);
+  game.state.ExeName = game.platform.AppExeName();
+  ActiveRecordPath(game);
+  std::string value = game.platform.ReadProfileString(section, key, game.recordReadPath);
   // The desktop stores at most 510 characters and a terminating zero.
   if (value.size() > 510) value.resize(510);
   const auto zero = value.find('\0');
@@ -73,25 +91,16 @@ std::string ReadSetting(Game& game, const std::string& section, const std::strin
 
 bool WriteSetting(Game& game, const std::string& section, const std::string& key,
                   const std::string& value) {
-  Platform& p = game.platform;
-  const Places places = RecordPlaces(game);
-  // Once the record has moved to the user's folder it stays there, so that
-  // reads and writes always meet in the same file.
-  if (Exists(places.perUser)) return p.WriteProfileString(section, key, value, places.perUser);
-  if (p.WriteProfileString(section, key, value, places.beside)) return true;
-  if (places.perUser.empty()) return false;
-  std::error_code error;
-  std::filesystem::create_directories(places.perUserFolder, error);
-  // Carry over what the old record holds, so the move loses nothing.
-  if (Exists(places.beside)) {
-    std::filesystem::copy_file(places.beside, places.perUser,
-                               std::filesystem::copy_options::skip_existing, error);
-    // The copy is ours to write, whatever marks the original carried.
-    std::filesystem::permissions(
-        places.perUser, std::filesystem::perms::owner_read | std::filesystem::perms::owner_write,
-        std::filesystem::perm_options::add, error);
+  game.state.ExeName = game.platform.AppExeName();
+  const std::string path = ActiveRecordPath(game);
+  // The old collection could not be carried over at start-up: try once
+  // more before this write starts the file afresh.
+  if (game.recordReadPath != path && game.platform.ProbeFile(path) == FileAccess::Missing) {
+    game.platform.CopyFile(game.recordReadPath, path);
   }
-  return p.WriteProfileString(section, key, value, places.perUser);
+  const bool written = game.platform.WriteProfileString(section, key, value, path);
+  if (written) game.recordReadPath = path;
+  return written;
 }
 
 void LoadCatchCounts(Game& game) {

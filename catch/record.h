@@ -1,9 +1,11 @@
 // The catch record: the settings file beside the executable that keeps the
 // forty creatures' counts and the completion flag between runs.
 //
-// When the executable's folder cannot be written, the record lives under
-// the same file name in the user's own settings folder instead, and is
-// read from there from then on.
+// Each run keeps its record in one place, chosen once at start-up: beside
+// the executable when that file can be read and replaced (or made there),
+// otherwise under the same name in the user's own settings folder. A place
+// without a record starts from the other place's. A record that cannot be
+// read is never replaced.
 #pragma once
 
 #include <array>
@@ -17,16 +19,19 @@ class Game;
 // The stored text of `key` in `section`, without surrounding blanks; empty
 // when the file, the section or the key is missing.
 std::string ReadSetting(Game& game, const std::string& section, const std::string& key);
-// Stores `value`, in the user's settings folder when the executable's
-// folder refuses it. False when neither place took it; callers carry on.
+// Stores `value` in this run's record. False when the write was refused;
+// callers carry on.
 bool WriteSetting(Game& game, const std::string& section, const std::string& key,
                   const std::string& value);
 
 // The record file's path: the executable's folder, a separator unless the
 // folder already ends with one, the executable's name, ".ini".
 std::string RecordPath(const std::string& folder, const std::string& exeName, char separator);
-// The file the record is read from now: the per-user copy when it exists,
-// else the one beside the executable.
+// Picks this run's record file (see above) and carries the other place's
+// record over when this one has none. Start-up calls it once; the first
+// read or write calls it when start-up has not.
+void ChooseRecordPlace(Game& game);
+// This run's record file.
 std::string ActiveRecordPath(Game& game);
 
 // Restores CatchCount from the "Tyouka" key (all 46 set to 0 first).

@@ -16,20 +16,20 @@
 #include "platform/profile.h"
 
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <string_view>
+#include <system_error>
 #include <vector>
 
-#ifdef _WIN32
-#include <filesystem>
-#else
+#ifndef _WIN32
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
-
-#include <cerrno>
 #endif
+#include <cerrno>
 
 namespace marivo::profile {
 namespace {
@@ -107,6 +107,17 @@ bool KeyOf(std::string_view line, std::string_view& key, std::string_view& value
   return !key.empty();
 }
 
+// Whether something is at `path`. A path we may not even look at counts
+// as taken, so that it is never mistaken for a fresh, empty file.
+bool Exists(const std::string& path) {
+  std::error_code error;
+  const std::filesystem::file_status status = std::filesystem::status(path, error);
+  if (error) {
+    return error != std::errc::no_such_file_or_directory && error != std::errc::not_a_directory;
+  }
+  return std::filesystem::exists(status);
+}
+
 bool ReadWholeFile(const std::string& path, std::string& out) {
   std::ifstream in(path, std::ios::binary);
   if (!in) return false;
@@ -179,6 +190,39 @@ std::string FolderOf(const std::string& path) {
   return path.substr(0, slash);
 }
 
+// Whether `name` is one of our own temporaries for the file `base`: the
+// base name, a dot and the six letters or digits mkstemp puts there.
+bool IsTemporaryOf(std::string_view name, std::string_view base) {
+  if (name.size() != base.size() + 7 || name.substr(0, base.size()) != base ||
+      name[base.size()] != '.') {
+    return false;
+  }
+  for (const char c : name.substr(base.size() + 1)) {
+    const bool alnum = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9');
+    if (!alnum) return false;
+  }
+  return true;
+}
+
+// A writer killed between creating its temporary file and renaming it
+// leaves the temporary behind. After a write has succeeded nothing of ours
+// is in flight (one copy of the game runs at a time), so the leftovers of
+// this file, and only those, go.
+void RemoveStaleTemporaries(const std::string& path) {
+  const std::string folder = FolderOf(path);
+  const std::size_t slash = path.rfind('/');
+  const std::string base = slash == std::string::npos ? path : path.substr(slash + 1);
+  DIR* dir = ::opendir(folder.c_str());
+  if (dir == nullptr) return;
+  while (const dirent* entry = ::readdir(dir)) {
+    if (!IsTemporaryOf(entry->d_name, base)) continue;
+    const std::string stale = folder + "/" + entry->d_name;
+    struct stat info {};
+    if (::lstat(stale.c_str(), &info) == 0 && S_ISREG(info.st_mode)) ::unlink(stale.c_str());
+  }
+  ::closedir(dir);
+}
+
 bool ReplaceFile(const std::string& path, const std::string& content) {
   std::string temp = path + ".XXXXXX";
   const int fd = ::mkstemp(temp.data());
@@ -206,6 +250,7 @@ bool ReplaceFile(const std::string& path, const std::string& content) {
     ::fsync(dir);
     ::close(dir);
   }
+  RemoveStaleTemporaries(path);
   return true;
 }
 #endif
@@ -245,7 +290,10 @@ bool Write(const std::string& section, const std::string& key, const std::string
     return false;
   }
   std::string all;
-  ReadWholeFile(path, all);  // a missing file starts empty
+  // Only a missing file starts empty. One that exists but cannot be read
+  // (its mode, another owner) is refused: rewriting it from nothing would
+  // replace every line it holds with this one key.
+  if (!ReadWholeFile(path, all) && Exists(path)) return false;
   const std::vector<Line> lines = SplitLines(all);
 
   std::string_view eol = "\r\n";

@@ -3,6 +3,7 @@
 #include "catch/record.h"
 #include "platform/arith.h"
 #include "scene/game.h"
+#include "scene/mod_Subroutine.h"
 #include "shapes/mod_RGN_Data.h"
 #include "shapes/mod_RGN_Proc.h"
 
@@ -15,15 +16,9 @@ void ManWindow::ShowFrame(int frame) {
   ApplyShape(game_, frame, *this);
 }
 
-void ManWindow::OnLoad() {
-  Game& g = game_;
+void LayOutScene(Game& g) {
   Platform& p = g.platform;
   GameState& s = g.state;
-  // Every later shape relies on the table.
-  BuildShapeTable(g);
-  SizeMan(*this);
-  ApplyShape(g, 0, *this);
-
   // The usable bottom edge: the pixel row where the task bar begins.
   const std::int32_t rows = p.FullScreenClientHeight() + p.CaptionHeight();
   s.ScreenBottom = double(p.TwipsPerPixelY()) * double(rows);
@@ -33,14 +28,25 @@ void ManWindow::OnLoad() {
   g.frmCon.SetLeft(0);
   g.frmCon.Show();
 
-  Move(g.frmCon.Width(), s.ScreenBottom - Height());
+  g.frmMan.Move(g.frmCon.Width(), s.ScreenBottom - g.frmMan.Height());
 
   g.frmSea.SetLeft(g.frmCon.Width());
   g.frmSea.SetHeight(50);
   g.frmSea.SetTop(s.ScreenBottom - g.frmSea.Height());
   g.frmSea.SetWidth(p.ScreenWidth());
   g.frmSea.Show();
+}
 
+void ManWindow::OnLoad() {
+  Game& g = game_;
+  // Every later shape relies on the table.
+  BuildShapeTable(g);
+  SizeMan(*this);
+  ApplyShape(g, 0, *this);
+
+  LayOutScene(g);
+
+  ChooseRecordPlace(g);
   LoadCatchCounts(g);
 
   const bool complete = ReadSetting(g, "Data", "Complete") == "1";

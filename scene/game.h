@@ -4,6 +4,7 @@
 
 #include <array>
 #include <cstdint>
+#include <string>
 
 #include "catch/frmFish.h"
 #include "catch/frmUki.h"
@@ -34,6 +35,13 @@ class Game {
 
   Platform& platform;
   GameState state;
+  // This run's record file, and where reads come from (the same file, but
+  // while an old record could not be carried over, that old record).
+  std::string recordPath;
+  std::string recordReadPath;
+
+  // True when start-up found another copy of the game running and ended.
+  bool RefusedAsSecondCopy() const { return refusedAsSecondCopy_; }
 
   // Shape tables: the sprite windows' 61 slots and the balloon's 5 entries.
   std::array<ShapeRecord, 61> ShapeTable{};
@@ -54,6 +62,20 @@ class Game {
   ListWindow frmList;
   MarkerWindow frmV;
   CompleteWindow FrmComplete;
+
+  // Lays the scene out again if the screen changed while a sequence ran
+  // and the game is idle now. The clock calls it every second.
+  void LayOutAgainIfPending();
+
+ private:
+  // The scene stands on the usable bottom edge as start-up placed it; after
+  // the screen changed it is placed again, once nothing is moving.
+  void OnScreenChanged();
+  bool Idle() const;
+  void LayOutAgain();
+
+  bool refusedAsSecondCopy_ = false;
+  bool relayoutPending_ = false;
 };
 
 // Runs the whole program on a backend; returns when it has ended.

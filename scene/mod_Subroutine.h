@@ -11,6 +11,11 @@ namespace marivo {
 class Game;
 class Form;
 
+// Places the control bar, the angler and the sea strip on the usable
+// bottom edge of the screen, computing ScreenBottom afresh. Start-up does
+// it once; a change of the screen does it again.
+void LayOutScene(Game& game);
+
 // Waits at least `ms` milliseconds while running every event that comes.
 void WaitMs(Game& game, float ms);
 

@@ -55,6 +55,7 @@ void ConWindow::EnterClockMode() {
 void ConWindow::OnTimer(Timer& timer) {
   if (&timer == &Timer2) {
     Label1.SetCaption(ClockText(game_.platform.Now()));
+    game_.LayOutAgainIfPending();
   } else if (&timer == &Timer3) {
     // Off first, so that one strike starts one fight.
     Timer3.SetEnabled(false);

@@ -16,7 +16,7 @@ FileAccess ProbeFile(const std::string& path) {
     // A path we may not even look at (a folder without search rights) is
     // not a missing file: treat it as one we cannot read.
     return errno == ENOENT || errno == ENOTDIR || path.empty() ? FileAccess::Missing
-                                                                : FileAccess::Unreadable;
+                                                               : FileAccess::Unreadable;
   }
   if (!S_ISREG(info.st_mode)) return FileAccess::Unreadable;
   if (::faccessat(AT_FDCWD, path.c_str(), R_OK, AT_EACCESS) != 0) return FileAccess::Unreadable;
@@ -25,7 +25,9 @@ FileAccess ProbeFile(const std::string& path) {
   // writable for the run to be allowed to change it at all.
   const auto slash = path.find_last_of('/');
   const std::string folder = slash == std::string::npos ? "." : path.substr(0, slash + 1);
-  if (::faccessat(AT_FDCWD, path.c_str(), W_OK, AT_EACCESS) != 0 || !FolderWritable(folder)) {
+  // A file marked read-only for everyone stays as it is, even for root.
+  if ((info.st_mode & 0222) == 0 || ::faccessat(AT_FDCWD, path.c_str(), W_OK, AT_EACCESS) != 0 ||
+      !FolderWritable(folder)) {
     return FileAccess::ReadOnly;
   }
   return FileAccess::ReadWrite;
