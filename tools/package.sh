@@ -20,7 +20,7 @@ case "$what" in
 esac
 
 # ---- What building the package needs, when missing.
-packages=(cmake ninja-build g++ pkg-config qt6-base-dev dpkg-dev binutils gzip)
+packages=(cmake ninja-build g++ pkg-config qt6-base-dev libxcb1-dev dpkg-dev binutils gzip)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
@@ -53,7 +53,7 @@ arch=$(dpkg --print-architecture)
 # Debian's hardening flags (stack protector, fortified functions, read-only
 # relocations bound at start-up), as its own packages are built; no debug
 # information, which the stripping would throw away again.
-build=build-pkg
+build="build-pkg"
 export DEB_BUILD_MAINT_OPTIONS=hardening=+all
 cxxflags="$(dpkg-buildflags --get CPPFLAGS) $(dpkg-buildflags --get CXXFLAGS)"
 cxxflags=$(sed -E 's/(^| )-g( |$)/ /' <<<"$cxxflags")
