@@ -6,7 +6,8 @@ target_sources(marivo_tests PRIVATE
   ${PROJECT_SOURCE_DIR}/platform/win32/win32_layout.cpp
   ${PROJECT_SOURCE_DIR}/platform/win32/ico_format.cpp
   ${PROJECT_SOURCE_DIR}/platform/win32/ico_format_test.cpp
-  ${PROJECT_SOURCE_DIR}/platform/win32/win32_layout_test.cpp)
+  ${PROJECT_SOURCE_DIR}/platform/win32/win32_layout_test.cpp
+  ${PROJECT_SOURCE_DIR}/platform/win32/win32_scale_test.cpp)
 
 # The Windows program under Wine, when a cross build has made it
 # (tools/build-windows.sh). CI runs the same script after its own cross build.

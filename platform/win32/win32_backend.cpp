@@ -49,6 +49,7 @@ Win32Backend::~Win32Backend() {
     SetWindowLongPtrW(service_, GWLP_USERDATA, 0);
     DestroyWindow(service_);
   }
+  if (instanceClaim_ != nullptr) CloseHandle(instanceClaim_);
   for (auto& [key, font] : fonts_) DeleteObject(font);
   for (auto& [key, icon] : icons_) DestroyIcon(icon);
   UnregisterClassW(MAKEINTATOM(formClass_), instance_);

@@ -124,6 +124,7 @@ class Win32Backend final : public Backend {
   std::map<std::string, HFONT> fonts_;
   std::map<std::pair<const assets::Image*, int>, HICON> icons_;
   std::optional<std::vector<std::string>> japaneseFaces_;
+  HANDLE instanceClaim_ = nullptr;  // the one-copy mutex, kept for the process's life
 };
 
 }  // namespace marivo::win32

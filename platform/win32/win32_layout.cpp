@@ -2,6 +2,9 @@
 
 #include <algorithm>
 #include <array>
+#include <climits>
+#include <cstdint>
+#include <cstring>
 
 #include "platform/arith.h"
 
@@ -158,6 +161,80 @@ ScreenInfo MetricsFromDesktop(int screenWidth, int screenHeight, int workAreaBot
   s.captionHeight = captionHeight;
   s.fullScreenClientHeight = bottom - captionHeight;
   return s;
+}
+
+int ScaleForDpi(int dpi) {
+  if (dpi <= 0) return 1;
+  return std::max(1, (dpi + 48) / 96);
+}
+
+ScaledDesktop ScaleDesktop(int screenWidth, int screenHeight, int workAreaBottom, int captionHeight,
+                           int scale) {
+  scale = std::max(1, scale);
+  const int height = std::max(0, screenHeight);
+  const int bottom = std::clamp(workAreaBottom, 0, height);
+  ScaledDesktop out;
+  const int logicalBottom = bottom / scale;
+  out.originY = bottom - logicalBottom * scale;
+  out.screen =
+      MetricsFromDesktop((std::max(0, screenWidth) + scale - 1) / scale, height / scale,
+                         logicalBottom, (std::max(0, captionHeight) + scale - 1) / scale, 96, 96);
+  return out;
+}
+
+std::vector<std::uint8_t> ScaleRegionRecord(const void* data, std::uint32_t bytes, int scale) {
+  std::vector<std::uint8_t> out;
+  if (data == nullptr) return out;
+  const auto* in = static_cast<const std::uint8_t*>(data);
+  out.assign(in, in + bytes);
+  constexpr std::uint32_t kHeader = 32, kBounds = 16, kRect = 16;
+  if (scale <= 1 || bytes < kHeader) return out;
+  auto scaleRect = [&](std::uint32_t at) {
+    for (std::uint32_t k = 0; k < 4; ++k) {
+      std::int32_t v;
+      std::memcpy(&v, out.data() + at + 4 * k, 4);
+      const std::int64_t scaled =
+          std::clamp<std::int64_t>(std::int64_t(v) * scale, INT32_MIN, INT32_MAX);
+      v = static_cast<std::int32_t>(scaled);
+      std::memcpy(out.data() + at + 4 * k, &v, 4);
+    }
+  };
+  scaleRect(kBounds);
+  for (std::uint32_t at = kHeader; at + kRect <= bytes; at += kRect) scaleRect(at);
+  return out;
+}
+
+std::vector<std::string> FolderChain(std::string_view folder) {
+  std::string path(folder);
+  std::replace(path.begin(), path.end(), '/', '\\');
+  while (path.size() > 1 && path.back() == '\\') path.pop_back();
+  // Where the folders to create begin: after "C:\", after "\\server\share\",
+  // after a leading "\", or at the start of a relative path.
+  std::size_t start = 0;
+  if (path.size() >= 2 && path[1] == ':') {
+    start = path.size() > 2 && path[2] == '\\' ? 3 : 2;
+  } else if (path.rfind("\\\\", 0) == 0) {
+    const std::size_t server = path.find('\\', 2);
+    const std::size_t share = server == std::string::npos ? server : path.find('\\', server + 1);
+    start = share == std::string::npos ? path.size() : share + 1;
+  } else if (!path.empty() && path[0] == '\\') {
+    start = 1;
+  }
+  std::vector<std::string> chain;
+  for (std::size_t at = start; at < path.size();) {
+    std::size_t end = path.find('\\', at);
+    if (end == std::string::npos) end = path.size();
+    if (end > at) chain.push_back(path.substr(0, end));
+    at = end + 1;
+  }
+  return chain;
+}
+
+std::string FolderOf(std::string_view path) {
+  const std::size_t slash = path.find_last_of("\\/");
+  if (slash == std::string_view::npos) return ".";
+  if (slash == 2 && path[1] == ':') return std::string(path.substr(0, 3));
+  return std::string(path.substr(0, slash == 0 ? 1 : slash));
 }
 
 int FontHeight(double points, int dpi) {

@@ -40,6 +40,38 @@ int TwipsPerPixel(int dpi);
 ScreenInfo MetricsFromDesktop(int screenWidth, int screenHeight, int workAreaBottom,
                               int captionHeight, int dpiX, int dpiY);
 
+// The whole-number factor the game is drawn at on a screen of `dpi`: the
+// ratio to 96 dpi rounded to the nearest whole number, halves up, as the
+// Linux program rounds its scale (96 and 120 dpi give 1, 144 and 192 give
+// 2, 288 gives 3); never below 1.
+int ScaleForDpi(int dpi);
+
+// The screen as the game sees it when every one of its pixels is `scale`
+// pixels of the desktop: 15 twips to the pixel, the sizes divided by the
+// factor (a width that does not divide rounds up, so the sea still reaches
+// the right edge). The game's pixel row 0 lies `originY` desktop pixels
+// below the top of the screen, so that the usable bottom edge, divided,
+// falls exactly on the desktop's.
+struct ScaledDesktop {
+  ScreenInfo screen;
+  int originY = 0;
+};
+ScaledDesktop ScaleDesktop(int screenWidth, int screenHeight, int workAreaBottom, int captionHeight,
+                           int scale);
+
+// A shape record (RGNDATA layout) with its bounds and rectangles blown up
+// by `scale`; the header and anything that is not a whole rectangle stay
+// as they are, so a record the system refuses is still refused.
+std::vector<std::uint8_t> ScaleRegionRecord(const void* data, std::uint32_t bytes, int scale);
+
+// The folders to create, outermost first, for `folder` and its parents:
+// the drive ("C:\") or share ("\\server\share") they live on is not
+// among them. Backslashes and slashes both separate.
+std::vector<std::string> FolderChain(std::string_view folder);
+
+// The folder part of a file path ("." for a bare name).
+std::string FolderOf(std::string_view path);
+
 // The character height (negative: em height) of a font of `points` at `dpi`.
 int FontHeight(double points, int dpi);
 
