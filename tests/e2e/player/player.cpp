@@ -40,6 +40,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <string>
 #include <vector>
 
 namespace marivo {
@@ -89,6 +90,31 @@ Geom Measure(Window w) {
   return g;
 }
 
+bool Ascii(const char* s) {
+  for (; *s; ++s) {
+    if (static_cast<unsigned char>(*s) >= 0x80) return false;
+  }
+  return true;
+}
+
+// The title in UTF-8 (_NET_WM_NAME), for names beyond ASCII such as the
+// dialogs' Japanese captions; empty when the window has none.
+std::string Utf8Name(Window w) {
+  Atom type;
+  int format;
+  unsigned long items, after;
+  unsigned char* data = nullptr;
+  std::string name;
+  if (XGetWindowProperty(desk.dpy, w, XInternAtom(desk.dpy, "_NET_WM_NAME", False), 0, 256, False,
+                         XInternAtom(desk.dpy, "UTF8_STRING", False), &type, &format, &items,
+                         &after, &data) == Success &&
+      data) {
+    if (format == 8) name.assign(reinterpret_cast<char*>(data), items);
+    XFree(data);
+  }
+  return name;
+}
+
 void Walk(Window w, const char* const* names, int count, Geom* out) {
   char* n = nullptr;
   if (XFetchName(desk.dpy, w, &n) && n) {
@@ -96,6 +122,14 @@ void Walk(Window w, const char* const* names, int count, Geom* out) {
       if (!out[i].found && strcmp(n, names[i]) == 0) out[i] = Measure(w);
     }
     XFree(n);
+  }
+  bool wide = false;
+  for (int i = 0; i < count; ++i) wide = wide || (!out[i].found && !Ascii(names[i]));
+  if (wide) {
+    const std::string utf8 = Utf8Name(w);
+    for (int i = 0; i < count; ++i) {
+      if (!out[i].found && utf8 == names[i]) out[i] = Measure(w);
+    }
   }
   Window rootReturn, parent, *kids = nullptr;
   unsigned int k = 0;
