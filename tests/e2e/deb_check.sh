@@ -24,7 +24,7 @@ if [ "$(id -u)" -ne 0 ]; then
 fi
 
 # ---- What the check itself needs (package.sh installs what the build needs).
-tools=(xvfb x11-utils xdotool imagemagick desktop-file-utils appstream lintian)
+tools=(xvfb x11-utils xdotool imagemagick desktop-file-utils appstream lintian file)
 missing=()
 for p in "${tools[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
