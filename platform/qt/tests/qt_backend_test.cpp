@@ -284,32 +284,6 @@ TEST(QtWindows, AnOutlineBecomesTheMaskAndReplacesTheLastOne) {
   EXPECT_EQ(w->mask(), QRegion(5, 5, 1, 1));
 }
 
-TEST(QtWindows, ZOrderOneSinksAWindowBelowTheOthers) {
-  Rig rig;
-  Form sea(rig.platform, WindowId::frmSea);
-  Form uki(rig.platform, WindowId::frmUki);
-  sea.Move(0, 0, 1500, 150);
-  uki.Move(0, 0, 300, 300);
-  sea.Show();
-  uki.Show();
-  QWidget* seaW = TopLevel("frmSea");
-  QWidget* ukiW = TopLevel("frmUki");
-  ASSERT_NE(seaW, nullptr);
-  ASSERT_NE(ukiW, nullptr);
-  auto stackIndex = [](QWidget* w) {
-    const auto windows = QGuiApplication::allWindows();
-    return windows.indexOf(w->windowHandle());
-  };
-  ASSERT_GE(stackIndex(seaW), 0);
-  // Lowering goes through the platform window; what Qt promises is that the
-  // call reaches it without the window being hidden or moved.
-  uki.ZOrder(1);
-  EXPECT_TRUE(ukiW->isVisible());
-  EXPECT_EQ(ukiW->geometry(), QRect(0, 0, 20, 20));
-  uki.ZOrder(0);
-  EXPECT_TRUE(ukiW->isVisible());
-}
-
 // ------------------------------------------------------------------ input
 
 TEST(QtInput, TheBarsButtonReportsEveryButtonAndTheClockTakesNoPresses) {

@@ -1,0 +1,148 @@
+// Our windows as an X server and a window manager (openbox) see them: the
+// stacking order the X server holds, the pixels on the screen, and the marks
+// that keep the sprites out of task lists, away from the focus and free of
+// compositor shadows.
+#include "platform/qt/x11_desktop.h"
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QPixmap>
+#include <QScreen>
+#include <QWidget>
+#include <algorithm>
+#include <functional>
+
+#include "platform/platform.h"
+#include "platform/qt/qt_backend.h"
+
+namespace marivo::qt {
+namespace {
+
+QtBackend::Options Quiet() {
+  QtBackend::Options o;
+  o.watchSignals = false;
+  return o;
+}
+
+QWidget* TopLevel(const char* name) {
+  for (QWidget* w : QApplication::topLevelWidgets()) {
+    if (w->objectName() == name) return w;
+  }
+  return nullptr;
+}
+
+// Pumps Qt until `done` holds or two seconds have passed: the window
+// manager answers in its own time.
+bool PumpUntil(const std::function<bool()>& done) {
+  QElapsedTimer t;
+  t.start();
+  while (!done()) {
+    if (t.elapsed() > 2000) return false;
+    QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+  }
+  return true;
+}
+
+class X11Test : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    if (QGuiApplication::platformName() != "xcb") GTEST_SKIP() << "no X server (Xvfb) here";
+  }
+};
+
+// Where a window stands in the X server's stacking order (bottom 0).
+int StackIndex(X11Desktop& x, QWidget* w) {
+  const std::uint32_t top = x.TopLevelOf(static_cast<std::uint32_t>(w->winId()));
+  const auto order = x.Stacking();
+  const auto it = std::find(order.begin(), order.end(), top);
+  return it == order.end() ? -1 : int(it - order.begin());
+}
+
+bool Has(const std::vector<std::uint32_t>& list, std::uint32_t value) {
+  return std::find(list.begin(), list.end(), value) != list.end();
+}
+
+TEST_F(X11Test, ZOrderOneSinksTheFloatBehindTheSeaOnTheScreen) {
+  QtBackend backend(Quiet());
+  Platform platform(backend);
+  X11Desktop& x = backend.Desktop();
+  Form sea(platform, WindowId::frmSea);
+  Form uki(platform, WindowId::frmUki);
+  // The float overlaps the sea strip, as a sunk float does.
+  sea.Move(15.0 * 100, 15.0 * 300, 15.0 * 200, 15.0 * 10);
+  uki.Move(15.0 * 150, 15.0 * 295, 15.0 * 20, 15.0 * 20);
+  sea.Show();
+  uki.Show();
+  QWidget* seaW = TopLevel("frmSea");
+  QWidget* ukiW = TopLevel("frmUki");
+  ASSERT_NE(seaW, nullptr);
+  ASSERT_NE(ukiW, nullptr);
+  ASSERT_TRUE(PumpUntil([&] { return StackIndex(x, seaW) >= 0 && StackIndex(x, ukiW) >= 0; }));
+
+  // A point inside both windows, in device pixels of the screen.
+  auto colourAt = [](int px, int py) {
+    const QImage shot = QGuiApplication::primaryScreen()->grabWindow(0, px, py, 1, 1).toImage();
+    return shot.pixelColor(0, 0);
+  };
+  uki.ZOrder(0);
+  EXPECT_TRUE(PumpUntil([&] { return StackIndex(x, ukiW) > StackIndex(x, seaW); }))
+      << "the float came to the top";
+  uki.ZOrder(1);
+  EXPECT_TRUE(PumpUntil([&] { return StackIndex(x, ukiW) < StackIndex(x, seaW); }))
+      << "the float went below the sea";
+  // Below every window of ours that is on the screen.
+  for (const char* other : {"frmSea"}) {
+    EXPECT_LT(StackIndex(x, ukiW), StackIndex(x, TopLevel(other)));
+  }
+  // The sea covers the float where they overlap.
+  EXPECT_TRUE(PumpUntil([&] { return colourAt(155, 302) == QColor(0, 0, 255); }))
+      << "the sea strip's blue shows over the sunk float";
+  EXPECT_TRUE(ukiW->isVisible());
+
+  uki.ZOrder(0);
+  EXPECT_TRUE(PumpUntil([&] { return StackIndex(x, ukiW) > StackIndex(x, seaW); }));
+  EXPECT_TRUE(PumpUntil([&] { return colourAt(155, 302) != QColor(0, 0, 255); }))
+      << "raised again, the float shows over the sea";
+}
+
+TEST_F(X11Test, SpritesStayOutOfTaskListsAndFocusEveryTimeTheyAreShown) {
+  QtBackend backend(Quiet());
+  Platform platform(backend);
+  X11Desktop& x = backend.Desktop();
+  Form bar(platform, WindowId::frmCon);
+  Form balloon(platform, WindowId::frmC);
+  bar.Move(0, 15.0 * 700, 1250, 230);
+  balloon.Move(15.0 * 300, 15.0 * 600, 15.0 * 40, 15.0 * 18);
+  for (int round = 0; round < 2; ++round) {
+    SCOPED_TRACE(round == 0 ? "first show" : "shown again after hiding");
+    bar.Show();
+    balloon.Show();
+    for (const char* name : {"frmCon", "frmC"}) {
+      SCOPED_TRACE(name);
+      QWidget* w = TopLevel(name);
+      ASSERT_NE(w, nullptr);
+      const auto id = static_cast<std::uint32_t>(w->winId());
+      // The window manager has taken the window over (its state is current).
+      ASSERT_TRUE(PumpUntil([&] { return !x.ListProperty(id, "WM_STATE").empty(); }));
+      const auto state = x.ListProperty(id, "_NET_WM_STATE");
+      EXPECT_TRUE(Has(state, x.Atom("_NET_WM_STATE_SKIP_TASKBAR")));
+      EXPECT_TRUE(Has(state, x.Atom("_NET_WM_STATE_SKIP_PAGER")));
+      EXPECT_EQ(x.ListProperty(id, "_NET_WM_WINDOW_TYPE"),
+                std::vector<std::uint32_t>{x.Atom("_NET_WM_WINDOW_TYPE_UTILITY")});
+      EXPECT_FALSE(Has(x.ListProperty(id, "WM_PROTOCOLS"), x.Atom("WM_TAKE_FOCUS")));
+      EXPECT_EQ(x.ListProperty(id, "_COMPTON_SHADOW"), std::vector<std::uint32_t>{0});
+    }
+    bar.SetVisible(false);
+    balloon.SetVisible(false);
+    // Withdrawn: the window manager drops the window's state.
+    PumpUntil([&] {
+      return x.ListProperty(static_cast<std::uint32_t>(TopLevel("frmCon")->winId()), "WM_STATE")
+          .empty();
+    });
+  }
+}
+
+}  // namespace
+}  // namespace marivo::qt
