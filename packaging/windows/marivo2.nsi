@@ -23,8 +23,10 @@ RequestExecutionLevel user
 
 !define UNINSTALL_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\Marivo2"
 !define PUBLISHER "Marivo2 developers"
-; The hidden window every running copy of the game has.
+; A running copy of the game has a hidden window of this class and holds a
+; mutex of this name followed by "." and the user's name.
 !define GAME_WINDOW_CLASS "Marivo2Service"
+!define GAME_MUTEX "Local\Marivo2.Running"
 
 Name "$(ProductTitle)"
 OutFile "${OUTFILE}"
@@ -83,11 +85,28 @@ LangString UninstallKeepsRecord ${LANG_JAPANESE} "マリヴォ２をアンイン
 !define LINK_EN "Marivo2.lnk"
 !define LINK_JA "マリヴォ２.lnk"
 
+; Leaves 1 in $0 while a copy of the game runs for this user, else 0.
+!macro FindRunningGame
+  FindWindow $0 "${GAME_WINDOW_CLASS}"
+  ${If} $0 != 0
+    StrCpy $0 1
+  ${Else}
+    System::Call 'advapi32::GetUserNameW(w .r1, *i ${NSIS_MAX_STRLEN}) i .r2'
+    ${If} $2 != 0
+      System::Call 'kernel32::OpenMutexW(i 0x00100000, i 0, w "${GAME_MUTEX}.$1") p .r3'
+      ${If} $3 P<> 0
+        System::Call 'kernel32::CloseHandle(p r3)'
+        StrCpy $0 1
+      ${EndIf}
+    ${EndIf}
+  ${EndIf}
+!macroend
+
 ; Waits while a copy of the game is running: its files cannot be replaced
 ; or removed meanwhile. A silent run gives up with an error.
 !macro WaitForGameToEnd
   ${Do}
-    FindWindow $0 "${GAME_WINDOW_CLASS}"
+    !insertmacro FindRunningGame
     ${If} $0 == 0
       ${Break}
     ${EndIf}
