@@ -147,6 +147,18 @@ check "icon 64: doubled" icon_ok 64 -sample 200%
 check "icon 128: four times" icon_ok 128 -sample 400%
 check "icon 256: eight times" icon_ok 256 -sample 800%
 
+# Clear pixels of a picture stay clear, even beside a pixel of the colour
+# the tool would first pick to stand for "clear" (magenta).
+printf '%s\n' '/* XPM */' 'static const char* t[] = {' '"3 2 3 1",' '". c None",' \
+  '"m c #FF00FF",' '"r c #E8352A",' '".mr",' '"r..",' '};' >"$work/clear.xpm"
+clear_ok() {
+  build-pkg/tools/tools-bin/icon_png "$work/clear.xpm" 6 "$work/clear.png" || return 1
+  convert "$work/clear.xpm" -background none -sample 200% -gravity center -extent 6x6 \
+    "PNG32:$work/clear-expected.png" || return 1
+  [ "$(compare -metric AE "PNG32:$work/clear.png" "$work/clear-expected.png" null: 2>&1)" = 0 ]
+}
+check "the icon tool keeps a picture's clear pixels clear" clear_ok
+
 # The package is exactly what `cmake --install` makes.
 cmake --install build-pkg --prefix "$work/prefix/usr" >/dev/null 2>&1
 check "cmake --install --prefix gives the same files as the package" \
