@@ -17,7 +17,14 @@ constexpr UINT_PTR kWakeupTimer = 1;
 }  // namespace
 
 Win32Backend::Win32Backend(HINSTANCE instance) : instance_(instance), random_(GetTickCount()) {
-  screen_ = Screen();
+  // The manifest says so too; asked here as well for systems that read
+  // only one of the two (Vista and later). From now on GDI reports the
+  // real DPI.
+  SetProcessDPIAware();
+  HDC screenDc = GetDC(nullptr);
+  scale_ = ScaleForDpi(GetDeviceCaps(screenDc, LOGPIXELSY));
+  ReleaseDC(nullptr, screenDc);
+  Screen();
 
   WNDCLASSEXW form{};
   form.cbSize = sizeof form;
@@ -86,6 +93,12 @@ LRESULT Win32Backend::OnServiceMessage(HWND hwnd, UINT message, WPARAM wParam, L
         }
       }
       return 0;
+    case WM_DISPLAYCHANGE:
+      PostScreenChanged();
+      break;
+    case WM_SETTINGCHANGE:
+      if (wParam == SPI_SETWORKAREA) PostScreenChanged();
+      break;
     case WM_QUERYENDSESSION:
       SessionEnding(false);
       return TRUE;
@@ -123,24 +136,36 @@ void Win32Backend::SessionEnding(bool dispatchNow) {
   }
 }
 
+void Win32Backend::PostScreenChanged() {
+  PlatformEvent e;
+  e.kind = PlatformEvent::Kind::ScreenChanged;
+  Post(e);
+}
+
+// Read afresh at every call: the window layer asks again after a change.
 ScreenInfo Win32Backend::Screen() {
   RECT work{};
   if (!SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0)) {
     work.bottom = GetSystemMetrics(SM_CYSCREEN);
   }
-  HDC dc = GetDC(nullptr);
-  const int dpiX = GetDeviceCaps(dc, LOGPIXELSX);
-  const int dpiY = GetDeviceCaps(dc, LOGPIXELSY);
-  ReleaseDC(nullptr, dc);
-  return MetricsFromDesktop(GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN),
-                            work.bottom, GetSystemMetrics(SM_CYCAPTION), dpiX, dpiY);
+  const ScaledDesktop desktop =
+      ScaleDesktop(GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN), work.bottom,
+                   GetSystemMetrics(SM_CYCAPTION), scale_);
+  originY_ = desktop.originY;
+  return desktop.screen;
 }
 
 FrameInsets Win32Backend::Insets(BorderStyle border) {
+  // The thin border is the window's own one-pixel frame (drawn by it, so it
+  // grows with everything else).
+  if (border == BorderStyle::ThinSingle) return {1, 1, 1, 1};
   const Styles s = StylesFor(border, false);
   RECT r{0, 0, 0, 0};
   AdjustWindowRectEx(&r, s.style, FALSE, s.exStyle);
-  return {-r.left, -r.top, r.right, r.bottom};
+  // In the game's pixels, rounded up: a dialog's client area is never
+  // smaller than its design.
+  auto up = [this](LONG v) { return int((v + scale_ - 1) / scale_); };
+  return {up(-r.left), up(-r.top), up(r.right), up(r.bottom)};
 }
 
 std::uint32_t Win32Backend::TickCount() {
@@ -161,6 +186,8 @@ void Win32Backend::PollEvents() {
 }
 
 void Win32Backend::WaitEvents(std::optional<std::uint32_t> deadline) {
+  // The game waits: the menu's item handler has done what it does.
+  if (restoreForeground_ != nullptr) GiveBackForeground();
   const std::uint64_t before = posted_;
   for (;;) {
     PollEvents();

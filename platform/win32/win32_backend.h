@@ -19,8 +19,14 @@
 // - Screen metrics from the primary monitor's work area, the settings file
 //   through the private-profile functions, the session end.
 //
-// What it lacks: the process is DPI-unaware (Windows scales it above
-// 100 %); the task bar is assumed at the bottom of the screen.
+// - High DPI: the process is system-DPI-aware and draws the whole game at
+//   one whole-number factor of the system DPI (96 and 120 dpi: 1, 144 and
+//   192: 2, 288: 3): pictures and outlines blown up pixel for pixel, fonts
+//   at the matching size; the game sees a screen of desktop pixels / factor.
+// - The sprites are owned by the hidden service window (no task-bar
+//   buttons); it also hears screen and work-area changes.
+//
+// What it lacks: the task bar is assumed at the bottom of the screen.
 #pragma once
 
 #ifndef WIN32_LEAN_AND_MEAN
@@ -98,8 +104,10 @@ class Win32Backend final : public Backend {
   LRESULT OnServiceMessage(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
 
   void Post(const PlatformEvent& event);
+  void PostScreenChanged();
   void SessionEnding(bool dispatchNow);
   void CloseModalLoops();
+  void GiveBackForeground();
   bool RouteDialogMessage(MSG& msg);
   HFONT FontFor(const FontDesign& font);
   HICON IconFor(const assets::Image* image, int size);
@@ -107,7 +115,14 @@ class Win32Backend final : public Backend {
   std::wstring ModuleFileName();
 
   HINSTANCE instance_;
-  ScreenInfo screen_;  // read once: the game lays its scene out once
+  // The whole-number factor the game is drawn at, from the system DPI
+  // (fixed for the process: it is system-DPI-aware), and where the game's
+  // pixel row 0 lies on the desktop (see ScaleDesktop).
+  int scale_ = 1;
+  int originY_ = 0;
+  // The window that had the foreground before the popup menu took it, to
+  // be given back once the chosen item's handler has opened no dialog.
+  HWND restoreForeground_ = nullptr;
   ATOM formClass_ = 0;
   ATOM serviceClass_ = 0;
   // A hidden top-level window: it carries the wakeup timer and receives the

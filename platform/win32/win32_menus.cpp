@@ -45,6 +45,27 @@ BOOL CALLBACK CloseMessageBox(HWND hwnd, LPARAM) {
 }
 }  // namespace
 
+namespace {
+// Whether a captioned window of this program (a dialog, a message box) is
+// on the screen.
+BOOL CALLBACK FindDialog(HWND hwnd, LPARAM found) {
+  if (IsWindowVisible(hwnd) && (GetWindowLongPtrW(hwnd, GWL_STYLE) & WS_CAPTION) == WS_CAPTION) {
+    *reinterpret_cast<bool*>(found) = true;
+    return FALSE;
+  }
+  return TRUE;
+}
+}  // namespace
+
+void Win32Backend::GiveBackForeground() {
+  HWND previous = restoreForeground_;
+  restoreForeground_ = nullptr;
+  if (previous == nullptr || !IsWindow(previous) || ended_) return;
+  bool dialog = false;
+  EnumThreadWindows(GetCurrentThreadId(), &FindDialog, reinterpret_cast<LPARAM>(&dialog));
+  if (!dialog) SetForegroundWindow(previous);
+}
+
 void Win32Backend::CloseModalLoops() {
   EndMenu();
   EnumThreadWindows(GetCurrentThreadId(), &CloseMessageBox, 0);
@@ -64,7 +85,9 @@ int Win32Backend::PopupMenu(NativeWindow* owner, const std::vector<MenuEntry>& e
   POINT at{};
   GetCursorPos(&at);
   if (GetCapture() != nullptr) ReleaseCapture();
-  // The menu closes on a click elsewhere only when its owner is in front.
+  // The menu closes on a click elsewhere only when its owner is in front;
+  // the window the player was typing in gets the foreground back after.
+  HWND previous = GetForegroundWindow();
   SetForegroundWindow(hwnd);
   int command = 0;
   {
@@ -76,6 +99,11 @@ int Win32Backend::PopupMenu(NativeWindow* owner, const std::vector<MenuEntry>& e
     DestroyMenu(menu);
     loop.Finish();
   }
+  restoreForeground_ = previous != hwnd ? previous : nullptr;
+  const bool chosen = !modalEnded_ && command > 0 && command <= int(entries.size());
+  // Nothing chosen: give it back now. Otherwise once the item's handler has
+  // run, unless it opened a dialog (which then has the keyboard).
+  if (!chosen) GiveBackForeground();
   if (modalEnded_ || command <= 0 || command > int(entries.size())) return -1;
   return entries[command - 1].control;
 }

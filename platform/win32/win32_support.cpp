@@ -25,7 +25,7 @@ Styles StylesFor(BorderStyle border, bool showInTaskbar) {
       s.exStyle = WS_EX_TOOLWINDOW | WS_EX_NOACTIVATE;
       break;
     case BorderStyle::ThinSingle:
-      s.style = WS_POPUP | WS_BORDER;
+      s.style = WS_POPUP;  // the window paints its own one-pixel frame
       s.exStyle = WS_EX_TOOLWINDOW | WS_EX_NOACTIVATE;
       break;
     case BorderStyle::FixedDialog:

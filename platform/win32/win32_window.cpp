@@ -17,29 +17,43 @@ namespace marivo::win32 {
 namespace {
 
 constexpr int kButtonIdBase = 100;
-constexpr int kScreenDpi = 96;  // the process is DPI-unaware: GDI always reports this
+constexpr int kDesignDpi = 96;  // the resolution the game's pictures and sizes are made for
 
 COLORREF ToColorRef(Color color) {
   if (color == kButtonFace) return GetSysColor(COLOR_BTNFACE);
   return RGB((color >> 16) & 0xFF, (color >> 8) & 0xFF, color & 0xFF);
 }
 
-// Draws a picture with its top-left corner at (x, y), cut to `clip`.
-void DrawImage(HDC dc, const assets::Image* image, int x, int y, const RECT& clip) {
+// Draws a picture with its top-left corner at (x, y), every pixel a
+// `scale` x `scale` block (nearest neighbour, never smoothed), cut to `clip`.
+void DrawImage(HDC dc, const assets::Image* image, int x, int y, const RECT& clip, int scale) {
   if (image == nullptr || image->pixels == nullptr || image->width <= 0 || image->height <= 0) {
     return;
   }
+  const int w = image->width * scale, h = image->height * scale;
+  const std::uint32_t* pixels = image->pixels;
+  std::vector<std::uint32_t> blown;
+  if (scale > 1) {
+    // Blown up here rather than by the system's stretching, which may
+    // smooth or pick other source pixels.
+    blown.resize(std::size_t(w) * std::size_t(h));
+    for (int row = 0; row < h; ++row) {
+      const std::uint32_t* from = image->pixels + std::size_t(row / scale) * image->width;
+      std::uint32_t* to = blown.data() + std::size_t(row) * w;
+      for (int col = 0; col < w; ++col) to[col] = from[col / scale];
+    }
+    pixels = blown.data();
+  }
   BITMAPINFO info{};
   info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-  info.bmiHeader.biWidth = image->width;
-  info.bmiHeader.biHeight = -image->height;  // rows from the top
+  info.bmiHeader.biWidth = w;
+  info.bmiHeader.biHeight = -h;  // rows from the top
   info.bmiHeader.biPlanes = 1;
   info.bmiHeader.biBitCount = 32;  // 0x00RRGGBB is exactly a 32-bit BI_RGB pixel
   info.bmiHeader.biCompression = BI_RGB;
   const int saved = SaveDC(dc);
   IntersectClipRect(dc, clip.left, clip.top, clip.right, clip.bottom);
-  StretchDIBits(dc, x, y, image->width, image->height, 0, 0, image->width, image->height,
-                image->pixels, &info, DIB_RGB_COLORS, SRCCOPY);
+  SetDIBitsToDevice(dc, x, y, w, h, 0, 0, 0, h, pixels, &info, DIB_RGB_COLORS);
   RestoreDC(dc, saved);
 }
 
@@ -51,6 +65,20 @@ void Fill(HDC dc, const RECT& rect, COLORREF color) {
 
 RECT ToRect(const PixelBox& box) {
   return RECT{box.left, box.top, box.left + box.width, box.top + box.height};
+}
+
+// A box of the game's pixels as desktop pixels, `offset` game pixels in.
+PixelBox Blow(const PixelBox& box, int scale, int offset = 0) {
+  return {(box.left + offset) * scale, (box.top + offset) * scale, box.width * scale,
+          box.height * scale};
+}
+
+// The one-pixel frame of a thin-bordered window, `scale` pixels thick.
+void FrameRect(HDC dc, const RECT& r, int thickness, COLORREF color) {
+  Fill(dc, RECT{r.left, r.top, r.right, r.top + thickness}, color);
+  Fill(dc, RECT{r.left, r.bottom - thickness, r.right, r.bottom}, color);
+  Fill(dc, RECT{r.left, r.top, r.left + thickness, r.bottom}, color);
+  Fill(dc, RECT{r.right - thickness, r.top, r.right, r.bottom}, color);
 }
 
 int ShiftBits(WPARAM keys) {
@@ -86,9 +114,12 @@ class Win32Backend::Window final : public NativeWindow {
   Window(Win32Backend& backend, const WindowDesign& design, const WindowState& state)
       : backend_(backend), design_(design), state_(state) {
     const Styles s = StylesFor(design.border, design.showInTaskbar);
+    // Sprites belong to the hidden service window, which keeps them out of
+    // every task bar; the dialogs stand alone and keep their buttons.
+    HWND owner = IsDialogLike(design.border) ? nullptr : backend_.service_;
     hwnd_ =
         CreateWindowExW(s.exStyle, MAKEINTATOM(backend_.formClass_), Wide(state.caption).c_str(),
-                        s.style, 0, 0, 0, 0, nullptr, nullptr, backend_.instance_, this);
+                        s.style, 0, 0, 0, 0, owner, nullptr, backend_.instance_, this);
     if (hwnd_ == nullptr) throw std::runtime_error("could not create a window");
     if (design.icon != nullptr) {
       SendMessageW(hwnd_, WM_SETICON, ICON_BIG,
@@ -100,7 +131,7 @@ class Win32Backend::Window final : public NativeWindow {
     for (int slot = 0; slot < int(state.controls.size()); ++slot) {
       const ControlState& c = state.controls[slot];
       if (c.design->kind != ControlKind::CommandButton) continue;
-      const PixelBox box = Box(c);
+      const PixelBox box = Desk(c);
       DWORD style =
           WS_CHILD | WS_TABSTOP | (c.design->isDefault ? BS_DEFPUSHBUTTON : BS_PUSHBUTTON);
       if (c.visible) style |= WS_VISIBLE;
@@ -124,8 +155,9 @@ class Win32Backend::Window final : public NativeWindow {
   Window& operator=(const Window&) = delete;
 
   void SetBounds(int left, int top, int width, int height) override {
-    SetWindowPos(hwnd_, nullptr, left, top, std::max(0, width), std::max(0, height),
-                 SWP_NOZORDER | SWP_NOACTIVATE);
+    const int s = Scale();
+    SetWindowPos(hwnd_, nullptr, left * s, top * s + backend_.originY_, std::max(0, width) * s,
+                 std::max(0, height) * s, SWP_NOZORDER | SWP_NOACTIVATE);
   }
 
   void SetVisible(bool visible) override {
@@ -135,6 +167,7 @@ class Win32Backend::Window final : public NativeWindow {
     }
     if (IsDialogLike(design_.border)) {
       ShowWindow(hwnd_, SW_SHOW);
+      backend_.restoreForeground_ = nullptr;  // the dialog takes over from the menu
       SetForegroundWindow(hwnd_);
       // Takes the keyboard even where the desktop refused the foreground
       // (the menu that opened the dialog held it a moment ago).
@@ -175,7 +208,7 @@ class Win32Backend::Window final : public NativeWindow {
         return;  // nothing on the screen changes
       case ControlKind::CommandButton:
         if (HWND button = buttons_[slot]) {
-          const PixelBox box = Box(c);
+          const PixelBox box = Desk(c);
           SetWindowTextW(button, Wide(c.caption).c_str());
           MoveWindow(button, box.left, box.top, box.width, box.height, TRUE);
           ShowWindow(button, c.visible ? SW_SHOWNA : SW_HIDE);
@@ -265,9 +298,25 @@ class Win32Backend::Window final : public NativeWindow {
   HWND hwnd_ = nullptr;
 
  private:
-  int TppX() const { return backend_.screen_.twipsPerPixelX; }
-  int TppY() const { return backend_.screen_.twipsPerPixelY; }
+  // The game works in pixels of its own at 15 twips each; on the desktop
+  // each is Scale() x Scale() pixels, and a thin border (painted by the
+  // window itself so that it grows with the rest) lies Frame() pixels
+  // around the client area.
+  static constexpr int TppX() { return 15; }
+  static constexpr int TppY() { return 15; }
+  int Scale() const { return backend_.scale_; }
+  int Frame() const { return design_.border == BorderStyle::ThinSingle ? 1 : 0; }
   PixelBox Box(const ControlState& c) const { return ControlBox(c, TppX(), TppY()); }
+  PixelBox Desk(const ControlState& c) const { return Blow(Box(c), Scale(), Frame()); }
+  // A desktop client position in the game's pixels (rounding down, also
+  // left of or above the window while the pointer is captured).
+  int ToGameX(LPARAM lParam) const {
+    return FloorDiv(static_cast<short>(LOWORD(lParam)), Scale()) - Frame();
+  }
+  int ToGameY(LPARAM lParam) const {
+    return FloorDiv(static_cast<short>(HIWORD(lParam)), Scale()) - Frame();
+  }
+  static int FloorDiv(int a, int b) { return a >= 0 ? a / b : -((-a + b - 1) / b); }
   void Invalidate() { InvalidateRect(hwnd_, nullptr, FALSE); }
 
   PlatformEvent Event(PlatformEvent::Kind kind) const {
@@ -282,8 +331,8 @@ class Win32Backend::Window final : public NativeWindow {
     PlatformEvent e = Event(kind);
     e.control = control;
     e.shift = ShiftBits(keys);
-    const int x = static_cast<short>(LOWORD(lParam));
-    const int y = static_cast<short>(HIWORD(lParam));
+    const int x = ToGameX(lParam);
+    const int y = ToGameY(lParam);
     e.x = x;
     e.y = y;
     if (control >= 0) {
@@ -295,8 +344,7 @@ class Win32Backend::Window final : public NativeWindow {
   }
 
   int Under(LPARAM lParam) const {
-    return ControlAt(state_, static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam)),
-                     TppX(), TppY());
+    return ControlAt(state_, ToGameX(lParam), ToGameY(lParam), TppX(), TppY());
   }
 
   LRESULT Press(int button, WPARAM keys, LPARAM lParam) {
@@ -361,7 +409,7 @@ class Win32Backend::Window final : public NativeWindow {
     if (!c.visible || c.toolTipText.empty() || c.design->frameStore) return;
     std::wstring text = Wide(c.toolTipText);
     tool.uFlags = TTF_SUBCLASS;
-    tool.rect = ToRect(Box(c));
+    tool.rect = ToRect(Desk(c));
     tool.hinst = backend_.instance_;
     tool.lpszText = text.data();
     SendMessageW(tooltip_, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
@@ -376,18 +424,21 @@ class Win32Backend::Window final : public NativeWindow {
     HDC dc = CreateCompatibleDC(target);
     HBITMAP surface = CreateCompatibleBitmap(target, w, h);
     HGDIOBJ oldSurface = SelectObject(dc, surface);
+    const int s = Scale(), inset = Frame() * s;
+    const RECT inner{inset, inset, w - inset, h - inset};
     Fill(dc, client, ToColorRef(state_.backColor));
-    DrawImage(dc, state_.picture, 0, 0, client);
+    DrawImage(dc, state_.picture, inset, inset, inner, s);
     SetBkMode(dc, TRANSPARENT);
     for (int slot : PaintOrder(state_)) PaintControl(dc, state_.controls[slot]);
     for (const TextRun& run : state_.drawing) {
       HGDIOBJ old = SelectObject(dc, backend_.FontFor(run.font));
       SetTextColor(dc, ToColorRef(run.color));
       const std::wstring text = Wide(run.text);
-      TextOutW(dc, Nearest(run.x / TppX()), Nearest(run.y / TppY()), text.c_str(),
-               static_cast<int>(text.size()));
+      TextOutW(dc, Nearest(run.x / TppX()) * s + inset, Nearest(run.y / TppY()) * s + inset,
+               text.c_str(), static_cast<int>(text.size()));
       SelectObject(dc, old);
     }
+    if (inset > 0) FrameRect(dc, client, inset, GetSysColor(COLOR_WINDOWFRAME));
     BitBlt(target, 0, 0, w, h, dc, 0, 0, SRCCOPY);
     SelectObject(dc, oldSurface);
     DeleteObject(surface);
@@ -399,13 +450,14 @@ class Win32Backend::Window final : public NativeWindow {
   HFONT FittingFont(HDC dc, const FontDesign& designed, const std::wstring& text, int width) {
     FontDesign font = designed;
     HFONT handle = backend_.FontFor(font);
+    width *= Scale();
     for (int smaller = 1; smaller <= 2 && text.find(L'\n') == std::wstring::npos; ++smaller) {
       SIZE size{};
       HGDIOBJ old = SelectObject(dc, handle);
       GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &size);
       SelectObject(dc, old);
       if (size.cx <= width) break;
-      font.points = designed.points - 0.75 * smaller;  // one pixel at 96 dpi
+      font.points = designed.points - 0.75 * smaller;  // one of the game's pixels
       handle = backend_.FontFor(font);
     }
     return handle;
@@ -413,20 +465,21 @@ class Win32Backend::Window final : public NativeWindow {
 
   void PaintControl(HDC dc, const ControlState& c) {
     const ControlDesign& d = *c.design;
-    const PixelBox box = Box(c);
+    const int s = Scale();
+    const PixelBox box = Desk(c);
     const RECT rect = ToRect(box);
     switch (d.kind) {
       case ControlKind::PictureBox:
         Fill(dc, rect, ToColorRef(c.backColor));
-        DrawImage(dc, c.picture, box.left, box.top, rect);
+        DrawImage(dc, c.picture, box.left, box.top, rect, s);
         break;
       case ControlKind::Image:
-        DrawImage(dc, c.picture, box.left, box.top, rect);
+        DrawImage(dc, c.picture, box.left, box.top, rect, s);
         break;
       case ControlKind::Label: {
         if (!d.transparent) Fill(dc, rect, ToColorRef(c.backColor));
         std::wstring text = Wide(c.caption);
-        HGDIOBJ old = SelectObject(dc, FittingFont(dc, d.font, text, box.width));
+        HGDIOBJ old = SelectObject(dc, FittingFont(dc, d.font, text, box.width / s));
         SetTextColor(dc, ToColorRef(d.foreColor));
         RECT r = rect;
         // One line, never wrapped: the faces here are a little wider than
@@ -439,27 +492,30 @@ class Win32Backend::Window final : public NativeWindow {
         break;
       }
       case ControlKind::Line: {
-        HPEN pen = CreatePen(PS_SOLID, 1, ToColorRef(d.foreColor));
-        HGDIOBJ old = SelectObject(dc, pen);
+        const COLORREF color = ToColorRef(d.foreColor);
         const int x1 = Nearest(c.x1 / TppX()), y1 = Nearest(c.y1 / TppY());
         const int x2 = Nearest(c.x2 / TppX()), y2 = Nearest(c.y2 / TppY());
-        MoveToEx(dc, x1, y1, nullptr);
-        LineTo(dc, x2, y2);
-        SetPixel(dc, x2, y2, ToColorRef(d.foreColor));  // the end point belongs to the line
+        const int o = Frame();
+        if (x1 == x2 || y1 == y2) {
+          // Level and upright lines (every line of the catalogue) as the
+          // blocks of their pixels, end point included.
+          Fill(dc,
+               RECT{(std::min(x1, x2) + o) * s, (std::min(y1, y2) + o) * s,
+                    (std::max(x1, x2) + o + 1) * s, (std::max(y1, y2) + o + 1) * s},
+               color);
+          break;
+        }
+        HPEN pen = CreatePen(PS_SOLID, s, color);
+        HGDIOBJ old = SelectObject(dc, pen);
+        MoveToEx(dc, (x1 + o) * s, (y1 + o) * s, nullptr);
+        LineTo(dc, (x2 + o) * s, (y2 + o) * s);
         SelectObject(dc, old);
         DeleteObject(pen);
         break;
       }
-      case ControlKind::Shape: {
-        HPEN pen = CreatePen(PS_SOLID, 1, ToColorRef(d.foreColor));
-        HGDIOBJ oldPen = SelectObject(dc, pen);
-        HGDIOBJ oldBrush = SelectObject(dc, GetStockObject(NULL_BRUSH));
-        Rectangle(dc, rect.left, rect.top, rect.right, rect.bottom);
-        SelectObject(dc, oldBrush);
-        SelectObject(dc, oldPen);
-        DeleteObject(pen);
+      case ControlKind::Shape:
+        FrameRect(dc, rect, s, ToColorRef(d.foreColor));
         break;
-      }
       default:
         break;
     }
@@ -505,7 +561,14 @@ std::unique_ptr<NativeWindow> Win32Backend::CreateNativeWindow(const WindowDesig
 std::unique_ptr<NativeRegion> Win32Backend::BuildRegion(const void* data, std::uint32_t bytes) {
   // Less than a header cannot be read at all; the rest is the system's call.
   if (data == nullptr || bytes < sizeof(RGNDATAHEADER)) return nullptr;
-  HRGN region = ExtCreateRegion(nullptr, bytes, static_cast<const RGNDATA*>(data));
+  HRGN region = nullptr;
+  if (scale_ == 1) {
+    region = ExtCreateRegion(nullptr, bytes, static_cast<const RGNDATA*>(data));
+  } else {
+    // The outline grows with the pictures: every rectangle blown up.
+    const std::vector<std::uint8_t> scaled = ScaleRegionRecord(data, bytes, scale_);
+    region = ExtCreateRegion(nullptr, bytes, reinterpret_cast<const RGNDATA*>(scaled.data()));
+  }
   if (region == nullptr) return nullptr;
   return std::make_unique<Win32Region>(region);
 }
@@ -547,7 +610,7 @@ HFONT Win32Backend::FontFor(const FontDesign& font) {
   if (it != fonts_.end()) return it->second;
   const FaceChoice choice = ChooseFace(font.face, JapaneseFaces());
   LOGFONTW lf{};
-  lf.lfHeight = FontHeight(font.points, kScreenDpi);
+  lf.lfHeight = FontHeight(font.points, kDesignDpi * scale_);
   lf.lfWeight = font.bold ? FW_BOLD : FW_NORMAL;
   lf.lfCharSet = choice.japanese ? SHIFTJIS_CHARSET : DEFAULT_CHARSET;
   lf.lfOutPrecision = OUT_DEFAULT_PRECIS;
@@ -613,7 +676,7 @@ int Win32Backend::TextWidthPx(const FontDesign& font, std::string_view text) {
   GetTextExtentPoint32W(dc, wide.c_str(), static_cast<int>(wide.size()), &size);
   SelectObject(dc, old);
   ReleaseDC(nullptr, dc);
-  return size.cx;
+  return (size.cx + scale_ - 1) / scale_;  // in the game's pixels, rounded up
 }
 
 }  // namespace marivo::win32
