@@ -14,7 +14,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
 
-packages=(cmake ninja-build g++ binutils g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64 nsis zip git)
+packages=(cmake ninja-build g++ binutils g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64 nsis zip git imagemagick)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
@@ -68,11 +68,21 @@ zipfile=$dist/marivo2-$version-win64.zip
 rm -f "$zipfile"  # zip adds to an existing archive; start from nothing
 (cd "$stage" && TZ=UTC zip -q -X -9 "$zipfile" Marivo2/ Marivo2/marivo2.exe Marivo2/readme.txt)
 
+# The picture beside the installer's welcome and finish pages (164 x 314,
+# 24-bit BMP): the game's icon and the angler on his rock over the sea,
+# blown up by whole numbers without smoothing, on a sky.
+wizard=$stage/wizard.bmp
+convert -size 164x254 gradient:'#DDF1FF-#9CCBF2' \( -size 164x60 xc:'#2C6CD0' \) -append \
+  \( assets/ui/icon.xpm -sample 300% \) -gravity north -geometry +0+28 -composite \
+  \( assets/man/man0.xpm -transparent '#000000' -sample 200% \) \
+  -gravity southwest -geometry +20+54 -composite \
+  -alpha off -type TrueColor "BMP3:$wizard"
+
 setup=$dist/marivo2-$version-setup.exe
 rm -f "$setup"
 size_kb=$(( ($(stat -c %s "$exe") + $(stat -c %s "$readme") + 1023) / 1024 ))
 makensis -INPUTCHARSET UTF8 -V2 \
-  -DVERSION="$version" -DEXE="$exe" -DICON="$icon" -DREADME="$readme" \
+  -DVERSION="$version" -DEXE="$exe" -DICON="$icon" -DREADME="$readme" -DWIZARD="$wizard" \
   -DSIZE_KB="$size_kb" -DOUTFILE="$setup" \
   packaging/windows/marivo2.nsi
 [ -s "$setup" ] || { echo "package-windows: makensis wrote no $setup"; exit 1; }

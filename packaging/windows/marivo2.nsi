@@ -2,7 +2,7 @@
 ; Debian's makensis:
 ;
 ;   makensis -INPUTCHARSET UTF8 -DVERSION=1.0.0 -DEXE=... -DICON=... \
-;            -DREADME=... -DSIZE_KB=... -DOUTFILE=... marivo2.nsi
+;            -DREADME=... -DSIZE_KB=... -DOUTFILE=... [-DWIZARD=...] marivo2.nsi
 ;
 ; It installs for the current user only, without administrator rights, into
 ; %LOCALAPPDATA%\Programs\Marivo2. That folder is the user's own, so the
@@ -49,6 +49,9 @@ VIAddVersionKey /LANG=0 "LegalCopyright" "Copyright (C) ${PUBLISHER}"
 !include "FileFunc.nsh"
 
 !define MUI_ICON "${ICON}"
+!ifdef WIZARD
+  !define MUI_WELCOMEFINISHPAGE_BITMAP "${WIZARD}"
+!endif
 !define MUI_UNICON "${ICON}"
 !define MUI_ABORTWARNING
 !define MUI_COMPONENTSPAGE_NODESC
