@@ -26,14 +26,21 @@ cmake --build build-asan -j "$jobs"
 ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
   ctest --test-dir build-asan --output-on-failure -j "$jobs" -LE e2e || status=1
 
-if [ -f tools/build-windows.sh ]; then
-  echo "== Windows build, checked under Wine"
-  bash tools/setup.sh windows
-  if bash tools/build-windows.sh && [ -f tests/e2e/wine_e2e.sh ]; then
-    bash tests/e2e/wine_e2e.sh || status=1
+echo "== The Debian package: built, validated, installed, played as a user, removed"
+bash tests/e2e/deb_check.sh build-pkg/artifacts || status=1
+
+echo "== Windows build, checked under Wine"
+bash tools/setup.sh windows
+if bash tools/build-windows.sh; then
+  bash tests/e2e/wine_e2e.sh || status=1
+  echo "== Windows packages: the zip, and the installer run and removed under Wine"
+  if bash tools/package.sh windows; then
+    bash tests/e2e/wine_package_check.sh dist || status=1
   else
     status=1
   fi
+else
+  status=1
 fi
 
 exit $status
