@@ -1,20 +1,25 @@
 #!/usr/bin/env bash
 # Plays marivo2.exe under Wine on a private X server and checks it through
 # that server: the sprite windows stand where the scene puts them, the
-# angler is cut to his outline, a cast puts the float on the sea, and the
-# menu's exit item writes the catch record beside the program.
+# angler is cut to his outline, a cast puts the float on the sea, a second
+# start only says that the game is already running, and the menu's exit
+# item writes the catch record beside the program, not the one in the
+# user's folder.
 #
-# Usage: tests/e2e/wine_e2e.sh [path/to/marivo2.exe]
-# Screenshots land beside the exe, in e2e/. Every wait is bounded.
+# Usage: tests/e2e/wine_e2e.sh [path/to/marivo2.exe] [artifact folder]
+# (MARIVO_WIN_EXE also names the exe.) Screenshots land in the artifact
+# folder, by default e2e/ beside the exe. Every wait is bounded.
 set -euo pipefail
 
 root=$(cd "$(dirname "$0")/../.." && pwd)
-exe=$(readlink -f "${1:-$root/build-win/platform/win32/marivo2.exe}")
+exe=$(readlink -f "${1:-${MARIVO_WIN_EXE:-$root/build-win/platform/win32/marivo2.exe}}")
 [ -f "$exe" ] || { echo "wine_e2e: no $exe (run tools/build-windows.sh)"; exit 1; }
-artifacts=$(dirname "$exe")/e2e
+artifacts=${2:-$(dirname "$exe")/e2e}
 mkdir -p "$artifacts"
+artifacts=$(readlink -f "$artifacts")
 
-for tool in wine wineserver wineboot Xvfb xdotool xwininfo import compare; do
+for tool in wine wineserver wineboot winepath Xvfb xdotool xwininfo import compare \
+  x86_64-w64-mingw32-g++; do
   command -v "$tool" >/dev/null || { echo "wine_e2e: $tool is missing (tools/setup.sh windows)"; exit 1; }
 done
 
@@ -34,6 +39,13 @@ failures=0
 passes=0
 pass() { echo "  ok   $*"; passes=$((passes + 1)); }
 fail() { echo "  FAIL $*"; failures=$((failures + 1)); }
+
+# The probe reads windows as Windows sees them (owners, styles, texts).
+x86_64-w64-mingw32-g++ -std=c++20 -O1 -Wall -Wextra -Werror -static \
+  "$root/tests/e2e/wine_probe/probe.cpp" -o "$work/probe.exe" -luser32 -lgdi32 ||
+  { echo "wine_e2e: the probe did not build"; exit 1; }
+probe() { timeout 30 wine "$work/probe.exe" "$@" 2>/dev/null | tr -d '\r'; }
+field() { sed -n "s/^\(.* \)\?$1=\([^ ]*\).*/\2/p" | head -n1 || true; }
 
 # Japanese locale for the program's texts.
 if ! locale -a 2>/dev/null | grep -qi '^ja_JP\.utf-\?8$'; then
@@ -64,6 +76,14 @@ cp "$exe" "$work/game/marivo2.exe"
 # A record from an earlier run: one catch of kind 0, ten of kind 1.
 stored="00100A$(printf '000%.0s' $(seq 38))"
 printf '[Data]\r\nTyouka=%s\r\n' "$stored" >"$work/game/marivo2.ini"
+# A different collection in the user's folder: seven of kind 2. With a
+# writable record beside the program, this one is neither read nor written.
+appdata=$(winepath -u "$(timeout 60 wine cmd /c echo %APPDATA% 2>/dev/null | tr -d '\r')" 2>/dev/null)
+user_ini="$appdata/Marivo2/marivo2.ini"
+user_stored="000000007$(printf '000%.0s' $(seq 37))"
+mkdir -p "$appdata/Marivo2"
+printf '[Data]\r\nTyouka=%s\r\n' "$user_stored" >"$user_ini"
+user_sum=$(md5sum <"$user_ini")
 (cd "$work/game" && exec timeout 300 wine marivo2.exe) >"$work/game.log" 2>&1 &
 game_pid=$!
 
@@ -115,6 +135,56 @@ read -r _ _ _ sea_x sea_y <<<"$sea"
   pass "sea strip at $sea_x,$sea_y" || fail "sea strip at $sea_x,$sea_y, not 83,$((bottom - 3))"
 sleep 1
 import -window root "$artifacts/wine_start.png"
+
+echo "== A second start"
+# While the game runs, a second copy only says so in a message box titled
+# Marivo2 (OK only) and ends: no second scene, the record untouched.
+record_sum=$(md5sum <"$work/game/marivo2.ini")
+record_time=$(stat -c %Y "$work/game/marivo2.ini")
+(cd "$work/game" && exec timeout 60 wine marivo2.exe) >"$work/second.log" 2>&1 &
+second_pid=$!
+box=""
+for _ in $(seq 60); do
+  box=$(probe list | grep ' visible=1 ' | grep ' class=#32770 ' | grep ' title=Marivo2$' | head -n1 || true)
+  [ -n "$box" ] && break
+  kill -0 "$second_pid" 2>/dev/null || break
+  sleep 0.25
+done
+if [ -z "$box" ]; then
+  fail "no message box titled Marivo2 from the second start"
+else
+  pass "the second start shows a message box titled Marivo2"
+  sleep 0.5
+  import -window root "$artifacts/wine_second_start.png"
+  parts=$(probe texts "$(field hwnd <<<"$box")")
+  grep -qxF 'text=マリヴォ２はすでに起動しています。' <<<"$(grep ' class=Static ' <<<"$parts" | sed 's/.* text=/text=/')" &&
+    pass "it says マリヴォ２はすでに起動しています。" ||
+    fail "its texts are: $(grep ' class=Static ' <<<"$parts" | sed 's/.* text=//' | tr '\n' '|')"
+  buttons=$(grep ' class=Button ' <<<"$parts" | grep ' visible=1 ' || true)
+  [ "$(wc -l <<<"$buttons")" = 1 ] && [ "${buttons##* text=}" = OK ] && pass "its only button is OK" ||
+    fail "its buttons are: $(sed 's/.* text=//' <<<"$buttons" | tr '\n' '|')"
+  ok_line=$(head -n1 <<<"$buttons")
+  if [ -n "$ok_line" ]; then
+    xdotool mousemove $(($(field x <<<"$ok_line") + $(field w <<<"$ok_line") / 2)) \
+      $(($(field y <<<"$ok_line") + $(field h <<<"$ok_line") / 2)) click 1
+  fi
+fi
+for _ in $(seq 40); do kill -0 "$second_pid" 2>/dev/null || break; sleep 0.25; done
+if kill -0 "$second_pid" 2>/dev/null; then
+  fail "the second copy still runs after OK"
+  kill "$second_pid" 2>/dev/null || true
+else
+  pass "the second copy ended"
+fi
+scene=$(probe list | grep ' visible=1 ' | grep ' class=Marivo2Window ' || true)
+bars=$(grep -c ' w=83 h=15 ' <<<"$scene" || true)
+anglers=$(grep -c ' w=50 h=48 ' <<<"$scene" || true)
+[ "$bars $anglers" = "1 1" ] && pass "one scene: one control bar, one angler" ||
+  fail "$bars control bars and $anglers anglers after the second start"
+[ "$(md5sum <"$work/game/marivo2.ini")" = "$record_sum" ] &&
+  [ "$(stat -c %Y "$work/game/marivo2.ini")" = "$record_time" ] &&
+  [ "$(md5sum <"$user_ini")" = "$user_sum" ] &&
+  pass "the records were not touched" || fail "the second start changed a record"
 
 # The action button: left 990, top -30 twips in the bar's client area,
 # inside a one-pixel border.
@@ -278,6 +348,11 @@ else
 fi
 
 echo "== Exit through the menu"
+# The exit writes the run's counts. Blanked on disk meanwhile, the record
+# beside the program shows whether the exit writes there (an unchanged
+# value would not be written again).
+zero=$(printf '000%.0s' $(seq 40))
+printf '[Data]\r\nTyouka=%s\r\n' "$zero" >"$work/game/marivo2.ini"
 # The game's timers keep running inside the menu's own loop: the clock
 # turns to the next minute while the menu is open. Open it a few seconds
 # before the minute changes.
@@ -316,15 +391,19 @@ if [ -f "$ini" ]; then
   record=$(tr -d '\r' <"$ini")
   grep -qx '\[Data\]' <<<"$record" && pass "record has section Data" || fail "no [Data] in the record"
   # Nothing was landed in this run: the counts read at start-up go back.
-  grep -qx "Tyouka=$stored" <<<"$record" && pass "Tyouka keeps the stored counts" ||
-    fail "Tyouka is $(grep Tyouka <<<"$record" || echo missing), not $stored"
+  grep -qx "Tyouka=$stored" <<<"$record" &&
+    pass "the exit wrote the run's counts (the stored ones) beside the program" ||
+    fail "Tyouka beside the program is $(grep Tyouka <<<"$record" || echo missing), not $stored"
+  [ "$(md5sum <"$user_ini")" = "$user_sum" ] && pass "the record in the user's folder is untouched" ||
+    fail "the exit changed the record in the user's folder: $(tr -d '\r' <"$user_ini" | tr '\n' ' ')"
 else
   fail "no marivo2.ini beside the program"
 fi
 
 echo "== The session ends"
-# The desktop going away saves the record as the exit item does: this
-# fresh run (no record, nothing caught) leaves forty zero counts.
+# The desktop going away saves the record as the exit item does. This run
+# has no record beside the program, so it starts from the one in the
+# user's folder and keeps it beside the program from then on.
 rm -f "$ini"
 (cd "$work/game" && exec timeout 120 wine marivo2.exe) >>"$work/game.log" 2>&1 &
 game_pid=$!
@@ -335,10 +414,10 @@ if wait_window 50 48 150 >/dev/null; then
   kill -0 "$game_pid" 2>/dev/null && fail "the program outlived the session" ||
     pass "the program ended with the session"
   game_pid=""
-  if [ -f "$ini" ] && grep -qx "Tyouka=$(printf '000%.0s' $(seq 40))" <(tr -d '\r' <"$ini"); then
-    pass "the session end saved the record"
+  if [ -f "$ini" ] && grep -qx "Tyouka=$user_stored" <(tr -d '\r' <"$ini"); then
+    pass "the session end saved the carried-over record beside the program"
   else
-    fail "no record saved at the session end"
+    fail "the session end left $([ -f "$ini" ] && tr -d '\r' <"$ini" | grep Tyouka || echo 'no record') beside the program, not Tyouka=$user_stored"
   fi
 else
   fail "the second run never showed the angler"
