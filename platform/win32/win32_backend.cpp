@@ -2,6 +2,8 @@
 // service window, the pump and the wakeup timer, the session end, the
 // screen metrics and frames, the clock and the random numbers.
 #include "platform/win32/win32_backend.h"
+// The common controls (tooltips); after <windows.h>.
+#include <commctrl.h>
 
 #include <algorithm>
 
@@ -25,6 +27,10 @@ Win32Backend::Win32Backend(HINSTANCE instance) : instance_(instance), random_(Ge
   scale_ = ScaleForDpi(GetDeviceCaps(screenDc, LOGPIXELSY));
   ReleaseDC(nullptr, screenDc);
   Screen();
+  // The history's tooltips come from comctl32, which registers its window
+  // classes only when asked.
+  INITCOMMONCONTROLSEX controls{sizeof(INITCOMMONCONTROLSEX), ICC_WIN95_CLASSES};
+  InitCommonControlsEx(&controls);
 
   WNDCLASSEXW form{};
   form.cbSize = sizeof form;
