@@ -304,6 +304,8 @@ fi
 game_pid=""
 check "the record beside the installed program holds the stored counts" \
   grep -qx "Tyouka=$stored" <(tr -d '\r' <"$ini" 2>/dev/null)
+# The install folder is the user's own: the record stays beside the program.
+check "nothing went to %APPDATA%\\Marivo2 instead" test ! -e "$app_data/Marivo2/marivo2.ini"
 cp "$ini" "$work/record-before" 2>/dev/null || true
 # A record in the user's own folder must survive the uninstall as well.
 mkdir -p "$app_data/Marivo2"
