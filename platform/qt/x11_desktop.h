@@ -46,6 +46,7 @@ class X11Desktop {
   // Reads a 32-bit list property (atoms, windows, cardinals).
   std::vector<std::uint32_t> ListProperty(std::uint32_t window, const char* name);
   std::uint32_t Atom(const char* name);
+  std::uint32_t Root() const { return root_; }
   void Flush();
 
  private:

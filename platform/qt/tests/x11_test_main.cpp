@@ -12,6 +12,7 @@
 
 #include <QApplication>
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
@@ -99,10 +100,18 @@ int main(int argc, char** argv) {
   if (xvfb != 0) {
     qputenv("QT_QPA_PLATFORM", "xcb");
     wm = Spawn({"openbox", "--sm-disable"});
-    // Until the window manager is up (a few seconds at most).
-    for (int i = 0; wm != 0 && i < 100 && !WindowManagerRunning(); ++i) {
+    // Until the window manager is up. On a busy machine that takes a while;
+    // one that never comes up must not come up in the middle of a test.
+    for (int i = 0; wm != 0 && i < 300 && !WindowManagerRunning(); ++i) {
       std::this_thread::sleep_for(std::chrono::milliseconds(50));
     }
+    if (wm != 0 && !WindowManagerRunning()) {
+      std::fprintf(stderr, "openbox did not come up: testing on the bare X server\n");
+      Stop(wm);
+      wm = 0;
+    }
+    // It announces itself before it has finished starting up.
+    if (wm != 0) std::this_thread::sleep_for(std::chrono::milliseconds(300));
   } else {
     qputenv("QT_QPA_PLATFORM", "offscreen");
   }
