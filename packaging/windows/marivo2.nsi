@@ -128,7 +128,10 @@ Section "$(SectionGame)" SectionGame
   File "/oname=readme.txt" "${README}"
   WriteUninstaller "$INSTDIR\uninstall.exe"
 
-  ; The working folder of the shortcut is $INSTDIR (the output path).
+  ; One shortcut, whichever language an earlier install used. Its working
+  ; folder is $INSTDIR (the output path).
+  Delete "$SMPROGRAMS\${LINK_EN}"
+  Delete "$SMPROGRAMS\${LINK_JA}"
   CreateDirectory "$SMPROGRAMS"
   CreateShortCut "$SMPROGRAMS\$(ProductTitle).lnk" "$INSTDIR\marivo2.exe" "" "$INSTDIR\marivo2.exe" 0
 
