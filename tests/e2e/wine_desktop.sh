@@ -16,6 +16,8 @@
 # Usage: tests/e2e/wine_desktop.sh [path/to/marivo2.exe] [artifact folder]
 # (MARIVO_WIN_EXE also names the exe.) Screenshots go to the artifact
 # folder, by default e2e/ beside the exe. Every wait is bounded.
+# MARIVO_WINE_SECTIONS picks sections (scale taskbar focus catch screen;
+# all by default), for a quicker look at one of them.
 set -euo pipefail
 
 root=$(cd "$(dirname "$0")/../.." && pwd)
@@ -46,6 +48,7 @@ cleanup() {
 }
 trap cleanup EXIT
 
+want() { [[ " ${MARIVO_WINE_SECTIONS:-scale taskbar focus catch screen} " == *" $1 "* ]]; }
 failures=0
 passes=0
 pass() { echo "  ok   $*"; passes=$((passes + 1)); }
@@ -158,54 +161,63 @@ desktop_shot() {
   import -window root -crop "${w}x$h+0+0" +repage "$1"
 }
 
-echo "== Display scaling"
-# Largest dpi first, 96 last: the later sections run at 96 dpi.
-for dpi in 192 144 120 96; do
-  stop_all
-  timeout 60 wine reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d "$dpi" /f \
+if want scale; then
+  echo "== Display scaling"
+  # Largest dpi first, 96 last: the later sections run at 96 dpi.
+  for dpi in 192 144 120 96; do
+    stop_all
+    timeout 60 wine reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d "$dpi" /f \
+      >/dev/null 2>&1
+    timeout 30 wineserver -k 2>/dev/null || true
+    f=$(((dpi + 48) / 96))
+    start_game
+    if ! wait_scene; then
+      fail "$dpi dpi: the scene never came up"
+      game_windows
+      continue
+    fi
+    seen=$(probe dpi | field dpiy)
+    [ "$seen" = "$dpi" ] && pass "$dpi dpi: the system reports $seen dpi, factor $f" ||
+      fail "$dpi dpi: the system reports $seen dpi"
+    read -r screen_w work_b <<<"$(probe work | sed -E 's/screen_w=([0-9]+) .* work_b=([0-9]+).*/\1 \2/')"
+    # Design sizes: the bar 1250 x 230 twips (83 x 15), the angler 50 x 48,
+    # the sea 50 twips high (3) and as wide as the screen.
+    [ "$bar_w $bar_h" = "$((83 * f)) $((15 * f))" ] && pass "$dpi dpi: control bar ${bar_w}x$bar_h" ||
+      fail "$dpi dpi: control bar ${bar_w}x$bar_h, not $((83 * f))x$((15 * f))"
+    [ "$man_w $man_h" = "$((50 * f)) $((48 * f))" ] && pass "$dpi dpi: angler ${man_w}x$man_h" ||
+      fail "$dpi dpi: angler ${man_w}x$man_h, not $((50 * f))x$((48 * f))"
+    [ "$sea_h" = $((3 * f)) ] && [ "$sea_w" -gt $((screen_w - f)) ] && [ "$sea_w" -le "$screen_w" ] &&
+      pass "$dpi dpi: sea ${sea_w}x$sea_h" ||
+      fail "$dpi dpi: sea ${sea_w}x$sea_h, not ${screen_w}x$((3 * f))"
+    check_scene_on "$work_b" "$f" "$dpi dpi"
+    sleep 0.5
+    desktop_shot "$artifacts/desktop_${dpi}dpi.png"
+    convert "$artifacts/desktop_${dpi}dpi.png" -crop "${man_w}x$man_h+$man_x+$man_y" +repage \
+      "$work/man_$dpi.png"
+  done
+  # The angler's picture: at factor 1 identical to 96 dpi, at factor 2 a
+  # nearest-neighbour blow-up of it, pixel for pixel.
+  if [ -f "$work/man_96.png" ]; then
+    cp "$work/man_96.png" "$artifacts/angler_96dpi.png"
+    convert "$work/man_96.png" -sample 200% "$work/man_96x2.png"
+    for dpi in 120 144 192; do
+      [ -f "$work/man_$dpi.png" ] || continue
+      cp "$work/man_$dpi.png" "$artifacts/angler_${dpi}dpi.png"
+      [ "$dpi" = 120 ] && reference="$work/man_96.png" || reference="$work/man_96x2.png"
+      differ=$(compare -metric AE "$reference" "$work/man_$dpi.png" null: 2>&1 || true)
+      [ "$differ" = 0 ] && pass "$dpi dpi: the angler is pixel-identical to the 96-dpi one$([ "$dpi" = 120 ] || echo ' blown up 2x')" ||
+        fail "$dpi dpi: the angler differs from the 96-dpi one in $differ pixels"
+    done
+  else
+    fail "no angler picture at 96 dpi to compare with"
+  fi
+fi
+if ! want scale; then
+  timeout 60 wine reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d 96 /f \
     >/dev/null 2>&1
   timeout 30 wineserver -k 2>/dev/null || true
-  f=$(((dpi + 48) / 96))
   start_game
-  if ! wait_scene; then
-    fail "$dpi dpi: the scene never came up"
-    game_windows
-    continue
-  fi
-  seen=$(probe dpi | field dpiy)
-  [ "$seen" = "$dpi" ] && pass "$dpi dpi: the system reports $seen dpi, factor $f" ||
-    fail "$dpi dpi: the system reports $seen dpi"
-  read -r screen_w work_b <<<"$(probe work | sed -E 's/screen_w=([0-9]+) .* work_b=([0-9]+).*/\1 \2/')"
-  # Design sizes: the bar 1250 x 230 twips (83 x 15), the angler 50 x 48,
-  # the sea 50 twips high (3) and as wide as the screen.
-  [ "$bar_w $bar_h" = "$((83 * f)) $((15 * f))" ] && pass "$dpi dpi: control bar ${bar_w}x$bar_h" ||
-    fail "$dpi dpi: control bar ${bar_w}x$bar_h, not $((83 * f))x$((15 * f))"
-  [ "$man_w $man_h" = "$((50 * f)) $((48 * f))" ] && pass "$dpi dpi: angler ${man_w}x$man_h" ||
-    fail "$dpi dpi: angler ${man_w}x$man_h, not $((50 * f))x$((48 * f))"
-  [ "$sea_h" = $((3 * f)) ] && [ "$sea_w" -gt $((screen_w - f)) ] && [ "$sea_w" -le "$screen_w" ] &&
-    pass "$dpi dpi: sea ${sea_w}x$sea_h" ||
-    fail "$dpi dpi: sea ${sea_w}x$sea_h, not ${screen_w}x$((3 * f))"
-  check_scene_on "$work_b" "$f" "$dpi dpi"
-  sleep 0.5
-  desktop_shot "$artifacts/desktop_${dpi}dpi.png"
-  convert "$artifacts/desktop_${dpi}dpi.png" -crop "${man_w}x$man_h+$man_x+$man_y" +repage \
-    "$work/man_$dpi.png"
-done
-# The angler's picture: at factor 1 identical to 96 dpi, at factor 2 a
-# nearest-neighbour blow-up of it, pixel for pixel.
-if [ -f "$work/man_96.png" ]; then
-  cp "$work/man_96.png" "$artifacts/angler_96dpi.png"
-  convert "$work/man_96.png" -sample 200% "$work/man_96x2.png"
-  for dpi in 120 144 192; do
-    [ -f "$work/man_$dpi.png" ] || continue
-    cp "$work/man_$dpi.png" "$artifacts/angler_${dpi}dpi.png"
-    [ "$dpi" = 120 ] && reference="$work/man_96.png" || reference="$work/man_96x2.png"
-    differ=$(compare -metric AE "$reference" "$work/man_$dpi.png" null: 2>&1 || true)
-    [ "$differ" = 0 ] && pass "$dpi dpi: the angler is pixel-identical to the 96-dpi one$([ "$dpi" = 120 ] || echo ' blown up 2x')" ||
-      fail "$dpi dpi: the angler differs from the 96-dpi one in $differ pixels"
-  done
-else
-  fail "no angler picture at 96 dpi to compare with"
+  wait_scene || true
 fi
 
 # The rest runs at 96 dpi on the scene of the last start.
@@ -217,230 +229,249 @@ fi
 button_x=$((bar_x + 1 + 66 + 7))
 button_y=$((bar_y + 1 + 5))
 
-echo "== The task bar"
-for line in $(game_windows | awk '{print $1}'); do
-  probe list | grep "^hwnd=$line " | grep -q ' taskbar=1 ' &&
-    fail "window $line would get a task-bar button: $(probe list | grep "^hwnd=$line ")"
-done
-buttons=$(taskbar_buttons)
-[ "$buttons" = 0 ] && pass "no task-bar button for the scene" ||
-  fail "the scene has $buttons task-bar buttons"
-desktop_shot "$work/shot.png"
-convert "$work/shot.png" -gravity south -crop 1024x60+0+0 +repage "$artifacts/taskbar_scene.png"
+if want taskbar; then
+  echo "== The task bar"
+  for line in $(game_windows | awk '{print $1}'); do
+    probe list | grep "^hwnd=$line " | grep -q ' taskbar=1 ' &&
+      fail "window $line would get a task-bar button: $(probe list | grep "^hwnd=$line ")"
+  done
+  buttons=$(taskbar_buttons)
+  [ "$buttons" = 0 ] && pass "no task-bar button for the scene" ||
+    fail "the scene has $buttons task-bar buttons"
+  desktop_shot "$work/shot.png"
+  convert "$work/shot.png" -gravity south -crop 1024x60+0+0 +repage "$artifacts/taskbar_scene.png"
 
-# Right-presses the button and waits for the popup menu; sets menu_*.
-open_menu() {
-  local line
-  xdotool mousemove "$button_x" "$button_y" click 3
-  for _ in $(seq 20); do
-    line=$(popup_menu)
-    if [ -n "$line" ]; then
-      menu_x=$(field x <<<"$line")
-      menu_y=$(field y <<<"$line")
-      menu_w=$(field w <<<"$line")
-      menu_h=$(field h <<<"$line")
-      return 0
-    fi
-    sleep 0.25
-  done
-  return 1
-}
-if open_menu; then
-  # The middle item of three is バージョン情報.
-  xdotool mousemove $((menu_x + menu_w / 2)) $((menu_y + menu_h / 2))
-  sleep 0.3
-  xdotool click 1
-  version=""
-  for _ in $(seq 20); do
-    version=$(titled "ﾊﾞｰｼﾞｮﾝ情報")
-    [ -n "$version" ] && break
-    sleep 0.25
-  done
-  if [ -z "$version" ]; then
-    fail "no version dialog"
-  else
-    [ "$(field taskbar <<<"$version")" = 1 ] && pass "the version dialog qualifies for a task-bar button" ||
-      fail "the version dialog would have no task-bar button: $version"
-    buttons=$(taskbar_buttons)
-    [ "$buttons" = 1 ] && pass "the task bar shows one button, for the version dialog" ||
-      fail "the task bar shows $buttons buttons with the version dialog open"
-    desktop_shot "$work/shot.png"
-    convert "$work/shot.png" -gravity south -crop 1024x60+0+0 +repage "$artifacts/taskbar_dialog.png"
-    xdotool key Return
-    for _ in $(seq 20); do [ -z "$(titled "ﾊﾞｰｼﾞｮﾝ情報")" ] && break; sleep 0.25; done
-    [ -z "$(titled "ﾊﾞｰｼﾞｮﾝ情報")" ] || fail "Enter left the version dialog open"
-  fi
-else
-  fail "no popup menu"
-fi
-
-echo "== Focus after the menu"
-(exec timeout 300 wine notepad) >>"$work/notepad.log" 2>&1 &
-notepad_pid=$!
-notepad=""
-for _ in $(seq 40); do
-  notepad=$(of_class Notepad | head -n1)
-  [ -n "$notepad" ] && break
-  sleep 0.25
-done
-if [ -z "$notepad" ]; then
-  fail "notepad did not start"
-else
-  notepad_id=$(field hwnd <<<"$notepad")
-  # The pointer stays on the desktop (X gives the keys to the window under
-  # it); Wine hands them to its foreground window.
-  xdotool mousemove 600 200
-  sleep 0.5
-  [ "$(probe fg | field hwnd)" = "$notepad_id" ] || fail "notepad is not in the foreground at the start"
-  xdotool type --delay 50 "before"
-  sleep 0.3
-  if open_menu; then
-    sleep 0.3
-    import -window root -crop 1024x768+0+0 +repage "$artifacts/focus_menu.png"
-    xdotool key Escape
-    for _ in $(seq 20); do [ -z "$(popup_menu)" ] && break; sleep 0.25; done
-    [ -z "$(popup_menu)" ] && pass "Esc dismissed the menu" || fail "the menu stayed open after Esc"
-    xdotool mousemove 600 200
-    sleep 0.5
-    foreground=$(probe fg)
-    [ "$(field hwnd <<<"$foreground")" = "$notepad_id" ] &&
-      pass "notepad is in the foreground again after the menu" ||
-      fail "after the menu the foreground is $(field class <<<"$foreground") $(field hwnd <<<"$foreground"), not notepad"
-  else
-    fail "no popup menu over notepad"
-  fi
-  xdotool type --delay 50 "after"
-  sleep 0.5
-  edit=$(probe texts "$notepad_id" | grep '^child=' | grep -i ' class=Edit ' | head -n1 | sed 's/.* text=//' || true)
-  desktop_shot "$artifacts/focus_after.png"
-  [ "$edit" = "beforeafter" ] && pass "notepad got all the typed text: $edit" ||
-    fail "notepad holds \"$edit\", not \"beforeafter\""
-  kill "$notepad_pid" 2>/dev/null || true
-  for _ in $(seq 20); do [ -z "$(of_class Notepad)" ] && break; sleep 0.25; done
-  notepad_pid=""
-fi
-
-echo "== A catch, its balloon, and kill -9"
-# Casts with little power (the float lands close in, so the fight is
-# short) and lets the probe play the bite: strike when the float goes
-# under, hold on blue, let go on red. While the balloon ("HIT!!!", then
-# the catch's name) is up, its pieces must stay out of the task bar. A
-# landed creature is written at once, so kill -9 afterwards keeps it.
-# Joke catches are not stored: the check casts again (time allowing)
-# until a landing changes the record.
-tyouka() { [ -f "$ini" ] && tr -d '\r' <"$ini" | sed -n 's/^Tyouka=//p' || true; }
-before=$(tyouka)
-deadline=$((SECONDS + 150))
-landings=0
-balloon_seen=0
-balloon_buttons=0
-saved=""
-while [ -z "$saved" ] && [ "$SECONDS" -lt "$deadline" ]; do
-  read_scene || break
-  xdotool mousemove "$button_x" "$button_y" click 1
-  sleep 0.1
-  xdotool click 1
-  float=""
-  for _ in $(seq 60); do
-    float=$(game_windows | awk '$4 == 5 && $5 == 21 {print $1}' | head -n1)
-    [ -n "$float" ] && break
-    sleep 0.25
-  done
-  if [ -z "$float" ]; then
-    fail "no float on the water after a cast"
-    break
-  fi
-  left=$((deadline - SECONDS))
-  timeout $((left + 10)) wine "$work/probe.exe" fish "$float" "$button_x" "$button_y" "$sea_y" 5 \
-    $((left * 1000)) 2>/dev/null | tr -d '\r' >"$work/fish.log" &
-  fish_pid=$!
-  # Watch for the balloon while the probe plays.
-  while kill -0 "$fish_pid" 2>/dev/null || [ -n "$(game_windows | grep -E ' (CENTER|LEFT|RIGHT)$')" ]; do
-    pieces=$(game_windows | grep -cE ' (CENTER|LEFT|RIGHT)$' || true)
-    if [ "$pieces" -gt 0 ]; then
-      n=$(taskbar_buttons)
-      [ "$balloon_seen" = 0 ] && {
-        import -window root -crop 1024x768+0+0 +repage "$work/shot.png"
-        cp "$work/shot.png" "$artifacts/balloon.png"
-        convert "$work/shot.png" -gravity south -crop 1024x60+0+0 +repage "$artifacts/taskbar_balloon.png"
-      }
-      balloon_seen=$((balloon_seen + 1))
-      [ "$n" -gt "$balloon_buttons" ] && balloon_buttons=$n
-      for id in $(game_windows | grep -E ' (CENTER|LEFT|RIGHT)$' | awk '{print $1}'); do
-        probe list | grep "^hwnd=$id " | grep -q ' taskbar=1 ' && balloon_buttons=99
-      done
-    fi
-    sleep 0.3
-  done
-  wait "$fish_pid" || true
-  fish_pid=""
-  result=$(sed -n 's/^result=//p' "$work/fish.log")
-  echo "  ..   the probe's bite: $(tr '\n' ' ' <"$work/fish.log")"
-  if [ "$result" = landed ]; then
-    landings=$((landings + 1))
-    # The catch rises and is counted within a few seconds.
-    for _ in $(seq 40); do
-      [ "$(tyouka)" != "$before" ] && [ -n "$(tyouka)" ] && { saved=$(tyouka); break; }
+  # Right-presses the button and waits for the popup menu; sets menu_*.
+  open_menu() {
+    local line
+    xdotool mousemove "$button_x" "$button_y" click 3
+    for _ in $(seq 20); do
+      line=$(popup_menu)
+      if [ -n "$line" ]; then
+        menu_x=$(field x <<<"$line")
+        menu_y=$(field y <<<"$line")
+        menu_w=$(field w <<<"$line")
+        menu_h=$(field h <<<"$line")
+        return 0
+      fi
       sleep 0.25
     done
+    return 1
+  }
+  if open_menu; then
+    # The middle item of three is バージョン情報.
+    xdotool mousemove $((menu_x + menu_w / 2)) $((menu_y + menu_h / 2))
+    sleep 0.3
+    xdotool click 1
+    version=""
+    for _ in $(seq 20); do
+      version=$(titled "ﾊﾞｰｼﾞｮﾝ情報")
+      [ -n "$version" ] && break
+      sleep 0.25
+    done
+    if [ -z "$version" ]; then
+      fail "no version dialog"
+    else
+      [ "$(field taskbar <<<"$version")" = 1 ] && pass "the version dialog qualifies for a task-bar button" ||
+        fail "the version dialog would have no task-bar button: $version"
+      buttons=$(taskbar_buttons)
+      [ "$buttons" = 1 ] && pass "the task bar shows one button, for the version dialog" ||
+        fail "the task bar shows $buttons buttons with the version dialog open"
+      desktop_shot "$work/shot.png"
+      convert "$work/shot.png" -gravity south -crop 1024x60+0+0 +repage "$artifacts/taskbar_dialog.png"
+      xdotool key Return
+      for _ in $(seq 20); do [ -z "$(titled "ﾊﾞｰｼﾞｮﾝ情報")" ] && break; sleep 0.25; done
+      [ -z "$(titled "ﾊﾞｰｼﾞｮﾝ情報")" ] || fail "Enter left the version dialog open"
+    fi
+  else
+    fail "no popup menu"
   fi
-  # Let the catch display finish before the next cast.
-  for _ in $(seq 40); do [ "$(game_windows | wc -l)" -le 3 ] && break; sleep 0.25; done
-done
-if [ "$balloon_seen" -gt 0 ]; then
-  [ "$balloon_buttons" = 0 ] && pass "no task-bar button while the balloon is up" ||
-    fail "the task bar showed $balloon_buttons buttons while the balloon was up (99: a piece qualifies by the task bar's rule)"
-else
-  echo "  skip the balloon's task-bar check: no bite was struck in time"
 fi
-if [ -n "$saved" ]; then
-  pass "the landed catch is in the record at once ($landings landings)"
-  # The game itself, not the timeout around it.
-  kill -9 $(pgrep -P "$game_pid") 2>/dev/null || true
-  wait "$game_pid" 2>/dev/null || true
-  game_pid=""
-  [ "$(tyouka)" = "$saved" ] && pass "after kill -9 the record still holds the catch" ||
-    fail "after kill -9 the record holds $(tyouka), not $saved"
-elif [ "$landings" -gt 1 ]; then
-  fail "$landings landings and the record never changed (all joke catches is unlikely)"
-elif [ "$landings" = 1 ]; then
-  echo "  skip the kill -9 check: one landing, no record written (a joke catch, or not saved)"
-else
-  echo "  skip the kill -9 check: no catch landed within the time allowed"
-fi
-stop_all
 
-echo "== The screen changes"
-start_game
-if ! wait_scene; then
-  fail "the scene never came up for the screen change"
-else
-  probe mode 1280 800 >/dev/null || fail "could not change the screen to 1280x800"
-  sleep 2
-  read -r screen_w work_b <<<"$(probe work | sed -E 's/screen_w=([0-9]+) .* work_b=([0-9]+).*/\1 \2/')"
-  if [ "$screen_w" != 1280 ]; then
-    fail "the desktop did not grow to 1280x800 (width $screen_w)"
+if want focus; then
+  echo "== Focus after the menu"
+  (exec timeout 300 wine notepad) >>"$work/notepad.log" 2>&1 &
+  notepad_pid=$!
+  notepad=""
+  for _ in $(seq 40); do
+    notepad=$(of_class Notepad | head -n1)
+    [ -n "$notepad" ] && break
+    sleep 0.25
+  done
+  if [ -z "$notepad" ]; then
+    fail "notepad did not start"
   else
-    read_scene && check_scene_on "$work_b" 1 "1280x800"
-    [ "$sea_w" = 1280 ] && pass "1280x800: the sea reaches the new right edge" ||
-      fail "1280x800: the sea is $sea_w wide, not 1280"
-    desktop_shot "$artifacts/screen_1280x800.png"
-  fi
-  # The task bar grows, or an application bar takes the bottom: the work
-  # area's bottom rises by 50 pixels.
-  read -r work_r <<<"$(probe work | field work_r)"
-  new_bottom=$((work_b - 50))
-  probe setwork 0 0 "$work_r" "$new_bottom" >/dev/null || fail "could not set the work area"
-  sleep 2
-  seen=$(probe work | field work_b)
-  if [ "$seen" != "$new_bottom" ]; then
-    echo "  skip the work-area check: Wine keeps the work area at $seen"
-  else
-    read_scene && check_scene_on "$new_bottom" 1 "work area to $new_bottom"
-    desktop_shot "$artifacts/screen_workarea.png"
+    notepad_id=$(field hwnd <<<"$notepad")
+    # The pointer stays on the desktop (X gives the keys to the window under
+    # it); Wine hands them to its foreground window.
+    xdotool mousemove 600 200
+    sleep 0.5
+    [ "$(probe fg | field hwnd)" = "$notepad_id" ] || fail "notepad is not in the foreground at the start"
+    xdotool type --delay 50 "before"
+    sleep 0.3
+    if open_menu; then
+      sleep 0.3
+      import -window root -crop 1024x768+0+0 +repage "$artifacts/focus_menu.png"
+      xdotool key Escape
+      for _ in $(seq 20); do [ -z "$(popup_menu)" ] && break; sleep 0.25; done
+      [ -z "$(popup_menu)" ] && pass "Esc dismissed the menu" || fail "the menu stayed open after Esc"
+      xdotool mousemove 600 200
+      sleep 0.5
+      foreground=$(probe fg)
+      [ "$(field hwnd <<<"$foreground")" = "$notepad_id" ] &&
+        pass "notepad is in the foreground again after the menu" ||
+        fail "after the menu the foreground is $(field class <<<"$foreground") $(field hwnd <<<"$foreground"), not notepad"
+    else
+      fail "no popup menu over notepad"
+    fi
+    xdotool type --delay 50 "after"
+    sleep 0.5
+    edit=$(probe texts "$notepad_id" | grep '^child=' | grep -i ' class=Edit ' | head -n1 | sed 's/.* text=//' || true)
+    desktop_shot "$artifacts/focus_after.png"
+    [ "$edit" = "beforeafter" ] && pass "notepad got all the typed text: $edit" ||
+      fail "notepad holds \"$edit\", not \"beforeafter\""
+    kill "$notepad_pid" 2>/dev/null || true
+    for _ in $(seq 20); do [ -z "$(of_class Notepad)" ] && break; sleep 0.25; done
+    notepad_pid=""
   fi
 fi
-stop_all
+
+if want catch; then
+  echo "== A catch, its balloon, and kill -9"
+  # Casts with little power (the float lands close in, so the fight is
+  # short) and lets the probe play the bite: strike when the float goes
+  # under, hold on blue, let go on red. While the balloon ("HIT!!!", then
+  # the catch's name) is up, its pieces must stay out of the task bar. A
+  # landed creature is written at once, so kill -9 afterwards keeps it.
+  # Joke catches are not stored: the check casts again (time allowing)
+  # until a landing changes the record.
+  tyouka() { [ -f "$ini" ] && tr -d '\r' <"$ini" | sed -n 's/^Tyouka=//p' || true; }
+  before=$(tyouka)
+  deadline=$((SECONDS + 150))
+  landings=0
+  balloon_seen=0
+  balloon_buttons=0
+  saved=""
+  while [ -z "$saved" ] && [ "$SECONDS" -lt "$deadline" ]; do
+    read_scene || break
+    xdotool mousemove "$button_x" "$button_y" click 1
+    sleep 0.1
+    xdotool click 1
+    float=""
+    for _ in $(seq 60); do
+      float=$(game_windows | awk '$4 == 5 && $5 == 21 {print $1}' | head -n1)
+      [ -n "$float" ] && break
+      sleep 0.25
+    done
+    if [ -z "$float" ]; then
+      fail "no float on the water after a cast"
+      break
+    fi
+    left=$((deadline - SECONDS))
+    timeout $((left + 10)) wine "$work/probe.exe" fish "$float" "$button_x" "$button_y" "$sea_y" 5 \
+      $((left * 1000)) 2>/dev/null | tr -d '\r' >"$work/fish.log" &
+    fish_pid=$!
+    # Watch for the balloon while the probe plays.
+    while kill -0 "$fish_pid" 2>/dev/null || [ -n "$(game_windows | grep -E ' (CENTER|LEFT|RIGHT)$')" ]; do
+      pieces=$(game_windows | grep -cE ' (CENTER|LEFT|RIGHT)$' || true)
+      if [ "$pieces" -gt 0 ]; then
+        n=$(taskbar_buttons)
+        [ "$balloon_seen" = 0 ] && {
+          import -window root -crop 1024x768+0+0 +repage "$work/shot.png"
+          cp "$work/shot.png" "$artifacts/balloon.png"
+          convert "$work/shot.png" -gravity south -crop 1024x60+0+0 +repage "$artifacts/taskbar_balloon.png"
+        }
+        balloon_seen=$((balloon_seen + 1))
+        [ "$n" -gt "$balloon_buttons" ] && balloon_buttons=$n
+        for id in $(game_windows | grep -E ' (CENTER|LEFT|RIGHT)$' | awk '{print $1}'); do
+          probe list | grep "^hwnd=$id " | grep -q ' taskbar=1 ' && balloon_buttons=99
+        done
+      fi
+      sleep 0.3
+    done
+    wait "$fish_pid" || true
+    fish_pid=""
+    result=$(sed -n 's/^result=//p' "$work/fish.log")
+    echo "  ..   the probe's bite: $(tr '\n' ' ' <"$work/fish.log")"
+    if [ "$result" = landed ]; then
+      landings=$((landings + 1))
+      # The catch rises and is counted within a few seconds.
+      for _ in $(seq 40); do
+        [ "$(tyouka)" != "$before" ] && [ -n "$(tyouka)" ] && { saved=$(tyouka); break; }
+        sleep 0.25
+      done
+    fi
+    # Let the catch display finish before the next cast.
+    for _ in $(seq 40); do [ "$(game_windows | wc -l)" -le 3 ] && break; sleep 0.25; done
+  done
+  if [ "$balloon_seen" -gt 0 ]; then
+    [ "$balloon_buttons" = 0 ] && pass "no task-bar button while the balloon is up" ||
+      fail "the task bar showed $balloon_buttons buttons while the balloon was up (99: a piece qualifies by the task bar's rule)"
+  else
+    echo "  skip the balloon's task-bar check: no bite was struck in time"
+  fi
+  if [ -n "$saved" ]; then
+    pass "the landed catch is in the record at once ($landings landings)"
+    # The game itself, not the timeout around it.
+    kill -9 $(pgrep -P "$game_pid") 2>/dev/null || true
+    wait "$game_pid" 2>/dev/null || true
+    game_pid=""
+    [ "$(tyouka)" = "$saved" ] && pass "after kill -9 the record still holds the catch" ||
+      fail "after kill -9 the record holds $(tyouka), not $saved"
+  elif [ "$landings" -gt 1 ]; then
+    fail "$landings landings and the record never changed (all joke catches is unlikely)"
+  elif [ "$landings" = 1 ]; then
+    echo "  skip the kill -9 check: one landing, no record written (a joke catch, or not saved)"
+  else
+    echo "  skip the kill -9 check: no catch landed within the time allowed"
+  fi
+  stop_all
+fi
+
+if want screen; then
+  echo "== The screen changes"
+  # The desktop grows to 1280x800, or shrinks to 800x600, under the running
+  # game: the scene is laid out again on the new usable bottom edge. Wine 8
+  # keeps a running program's work area at its value from the program's
+  # start (a probe started beside the game shows what the game can know);
+  # then the scene must at least follow the screen's size and stay on it.
+  for size in 1280x800 800x600; do
+    new_w=${size%x*}
+    new_h=${size#*x}
+    start_game
+    if ! wait_scene; then
+      fail "$size: the scene never came up"
+      stop_all
+      continue
+    fi
+    timeout 60 wine "$work/probe.exe" later 5000 2>/dev/null | tr -d '\r' >"$work/later.log" &
+    later_pid=$!
+    sleep 1
+    probe mode "$new_w" "$new_h" >/dev/null || fail "$size: could not change the screen"
+    wait "$later_pid" || true
+    sleep 1
+    read -r screen_w screen_h work_b <<<"$(probe work | sed -E 's/screen_w=([0-9]+) screen_h=([0-9]+) .* work_b=([0-9]+).*/\1 \2 \3/')"
+    known_b=$(field work_b <"$work/later.log")
+    if [ "$screen_w $screen_h" != "$new_w $new_h" ]; then
+      fail "$size: the desktop is ${screen_w}x$screen_h"
+      stop_all
+      continue
+    fi
+    read_scene || { fail "$size: the scene is gone"; stop_all; continue; }
+    desktop_shot "$artifacts/screen_$size.png"
+    [ "$sea_w" = "$new_w" ] && pass "$size: laid out again, the sea reaches the new right edge" ||
+      fail "$size: the sea is $sea_w wide, not $new_w"
+    if [ "$known_b" = "$work_b" ]; then
+      check_scene_on "$work_b" 1 "$size"
+    else
+      echo "  note $size: Wine shows a running program the work area's bottom at $known_b, the task bar stands at $work_b"
+      [ $((bar_y + bar_h)) -le "$screen_h" ] && [ "$bar_y" -ge 0 ] &&
+        pass "$size: the scene stays on the screen (bottom $((bar_y + bar_h)) of $screen_h)" ||
+        fail "$size: the scene is off the screen (bar at $bar_x,$bar_y to $((bar_y + bar_h)), screen height $screen_h)"
+    fi
+    stop_all
+  done
+fi
 
 echo "== Screenshots in $artifacts"
 echo "wine_desktop: $passes passed, $failures failed"

@@ -7,7 +7,7 @@
 //
 // It declares itself DPI-aware, so every rectangle is in device pixels.
 //
-// Usage: probe.exe list | fg | dpi | work | texts <hwnd> | tray
+// Usage: probe.exe list | fg | dpi | work | later <ms> | texts <hwnd> | tray
 //                  | mode <width> <height> | setwork <left> <top> <right> <bottom>
 //                  | fish <float hwnd> <button x> <button y> <sea top> <upright width> <ms>
 // Output is UTF-8, one record per line, fields as name=value.
@@ -199,10 +199,19 @@ int Fish(HWND floatWindow, int buttonX, int buttonY, int seaTop, int uprightW, D
   return result;
 }
 
+void PrintWork() {
+  RECT work{};
+  SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
+  Print("screen_w=" + std::to_string(GetSystemMetrics(SM_CXSCREEN)) +
+        " screen_h=" + std::to_string(GetSystemMetrics(SM_CYSCREEN)) +
+        " work_l=" + std::to_string(work.left) + " work_t=" + std::to_string(work.top) +
+        " work_r=" + std::to_string(work.right) + " work_b=" + std::to_string(work.bottom));
+}
+
 int Usage() {
-  Print(
-      "usage: probe list | fg | dpi | work | texts <hwnd> | tray | mode <w> <h> | setwork <l> <t> "
-      "<r> <b>");
+  Print("usage: probe list | fg | dpi | work | later <ms> | texts <hwnd> | tray");
+  Print("       | mode <w> <h> | setwork <l> <t> <r> <b>");
+  Print("       | fish <float> <button x> <button y> <sea top> <upright width> <ms>");
   return 2;
 }
 
@@ -224,12 +233,21 @@ int Run(int argc, char** argv) {
           " dpiy=" + std::to_string(GetDeviceCaps(dc, LOGPIXELSY)));
     ReleaseDC(nullptr, dc);
   } else if (command == "work") {
-    RECT work{};
-    SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
-    Print("screen_w=" + std::to_string(GetSystemMetrics(SM_CXSCREEN)) +
-          " screen_h=" + std::to_string(GetSystemMetrics(SM_CYSCREEN)) +
-          " work_l=" + std::to_string(work.left) + " work_t=" + std::to_string(work.top) +
-          " work_r=" + std::to_string(work.right) + " work_b=" + std::to_string(work.bottom));
+    PrintWork();
+  } else if (command == "later" && argc == 3) {
+    // What a program that was already running sees after a change: this
+    // process waits (with a window taking the broadcasts, as a game has)
+    // and then reads the screen and work area.
+    HWND window = CreateWindowExW(WS_EX_TOOLWINDOW, L"STATIC", L"probe", WS_POPUP, 0, 0, 0, 0,
+                                  nullptr, nullptr, nullptr, nullptr);
+    const DWORD end = GetTickCount() + DWORD(std::atoi(argv[2]));
+    for (DWORD now = GetTickCount(); int(end - now) > 0; now = GetTickCount()) {
+      MsgWaitForMultipleObjects(0, nullptr, FALSE, end - now, QS_ALLINPUT);
+      MSG message;
+      while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&message);
+    }
+    PrintWork();
+    if (window != nullptr) DestroyWindow(window);
   } else if (command == "texts" && argc == 3) {
     HWND hwnd = ParseHandle(argv[2]);
     if (!IsWindow(hwnd)) return 1;
