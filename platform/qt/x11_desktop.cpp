@@ -34,6 +34,7 @@ X11Desktop::X11Desktop() {
     return;
   }
   root_ = it.data->root;
+  app->installNativeEventFilter(this);
 }
 
 std::uint32_t X11Desktop::Atom(const char* name) {
@@ -91,6 +92,29 @@ void X11Desktop::PrepareSprite(std::uint32_t window) {
 
   // Compositors draw no shadow round the outline.
   put("_COMPTON_SHADOW", XCB_ATOM_CARDINAL, {0});
+}
+
+X11Desktop::~X11Desktop() {
+  if (connection_ != nullptr && qGuiApp != nullptr) qGuiApp->removeNativeEventFilter(this);
+}
+
+bool X11Desktop::nativeEventFilter(const QByteArray& eventType, void* message, qintptr*) {
+  if (connection_ == nullptr || eventType != "xcb_generic_event_t") return false;
+  const auto* event = static_cast<const xcb_generic_event_t*>(message);
+  if ((event->response_type & 0x7F) != XCB_REPARENT_NOTIFY) return false;
+  const auto* reparent = reinterpret_cast<const xcb_reparent_notify_event_t*>(event);
+  if (reparent->parent == root_) return false;
+  // Only our sprites carry the mark.
+  if (ListProperty(reparent->window, "_COMPTON_SHADOW") != std::vector<std::uint32_t>{0}) {
+    return false;
+  }
+  const std::uint32_t frame = TopLevelOf(reparent->window);
+  if (frame == 0 || frame == reparent->window) return false;
+  const std::uint32_t none = 0;
+  xcb_change_property(connection_, XCB_PROP_MODE_REPLACE, frame, Atom("_COMPTON_SHADOW"),
+                      XCB_ATOM_CARDINAL, 32, 1, &none);
+  xcb_flush(connection_);
+  return false;  // Qt handles the event as usual
 }
 
 std::uint32_t X11Desktop::ActiveWindow() {

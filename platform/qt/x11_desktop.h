@@ -9,6 +9,7 @@
 // Off X11 (Qt's off-screen platform in tests) every call does nothing.
 #pragma once
 
+#include <QAbstractNativeEventFilter>
 #include <cstdint>
 #include <map>
 #include <string>
@@ -18,10 +19,11 @@ struct xcb_connection_t;
 
 namespace marivo::qt {
 
-class X11Desktop {
+class X11Desktop final : public QAbstractNativeEventFilter {
  public:
   // Uses the application's xcb connection when Qt runs on X11.
   X11Desktop();
+  ~X11Desktop() override;
   X11Desktop(const X11Desktop&) = delete;
   X11Desktop& operator=(const X11Desktop&) = delete;
 
@@ -30,6 +32,11 @@ class X11Desktop {
   // Marks a sprite window that is not mapped yet (the window manager reads
   // these when it maps it and forgets them when it is withdrawn).
   void PrepareSprite(std::uint32_t window);
+
+  // When the window manager frames a sprite, the frame gets the sprite's
+  // no-shadow mark too: compositors read it from the top-level window,
+  // which is then the frame. Watches the reparenting among Qt's events.
+  bool nativeEventFilter(const QByteArray& eventType, void* message, qintptr* result) override;
 
   // The window the window manager calls active (0: none or unknown).
   std::uint32_t ActiveWindow();
