@@ -2,10 +2,10 @@
 //
 // What it does:
 // - every window of the catalogue as a top-level QWidget: sprite windows
-//   (no border) and the control bar are frameless tool windows that never
-//   take the focus and, as utility windows, stay out of the task bar and
-//   the switcher, cut to
-//   their outline with QWidget::setMask; dialogs are fixed-size windows with
+//   (no border) and the control bar are frameless utility windows that skip
+//   the task list and the pager, never take the focus and carry no
+//   compositor shadow (x11_desktop.h), cut to their outline with
+//   QWidget::setMask; dialogs are fixed-size windows with
 //   a title bar and a close button (the close is reported, never obeyed);
 // - pictures, picture boxes, labels, lines, the frame rectangle, printed
 //   text and the control bar's thin border painted from the window layer's
@@ -21,7 +21,10 @@
 // - IPA P Gothic / IPA P Mincho for the Japanese faces, falling back to any
 //   installed Japanese font;
 // - SIGTERM, SIGINT, SIGHUP and the session manager's save request reported
-//   as the session ending.
+//   as the session ending; a change of the primary screen's size or usable
+//   area, or of which screen is primary, reported as ScreenChanged;
+// - the focus handed back to the window that had it when the popup menu is
+//   dismissed.
 // What it lacks:
 // - Wayland: it runs on X11 (XWayland is fine), since the scene needs
 //   absolute window positions;
@@ -29,8 +32,8 @@
 //   19-pixel caption), not measured from the window manager;
 // - the top-most band is honoured only as far as the window manager keeps
 //   Qt::WindowStaysOnTopHint;
-// - no explicit _NET_WM_STATE_SKIP_TASKBAR: a panel that lists utility
-//   windows would list the sprites.
+// - screen scale factors that are not whole numbers (QT_SCALE_FACTOR=1.5)
+//   can leave the scene's bottom edge one device pixel off.
 #pragma once
 
 #include <QElapsedTimer>
