@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "platform/qt/qt_backend.h"
+#include "platform/qt/qt_support.h"
 #include "platform/qt/signal_watch.h"
 #include "scene/game.h"
 
@@ -54,8 +55,15 @@ int main(int argc, char** argv) {
   qInstallMessageHandler(OnQtMessage);
   // Before any thread exists, so that every thread leaves them to the watch.
   marivo::qt::BlockEndSignals();
-  // Whole scale factors keep the pixel art's pixels square on dense screens.
+  // Whole scale factors keep the pixel art's pixels square on dense screens,
+  // and let the scene end exactly on the usable bottom row: the screens' own
+  // factors are rounded by Qt, the ones a user sets by hand here.
   QGuiApplication::setHighDpiScaleFactorRoundingPolicy(Qt::HighDpiScaleFactorRoundingPolicy::Round);
+  for (const char* name : {"QT_SCALE_FACTOR", "QT_SCREEN_SCALE_FACTORS"}) {
+    if (Set(name)) {
+      qputenv(name, QByteArray::fromStdString(marivo::qt::WholeScaleFactors(std::getenv(name))));
+    }
+  }
   QApplication app(argc, argv);
   QApplication::setApplicationName("marivo2");
 

@@ -4,6 +4,8 @@
 #include <QFontMetrics>
 #include <QString>
 #include <algorithm>
+#include <cmath>
+#include <cstdlib>
 #include <string_view>
 
 #include "platform/arith.h"
@@ -103,6 +105,32 @@ std::string UserSettingsDirFrom(const char* xdgConfigHome, const char* home) {
   }
   if (home != nullptr && home[0] != '\0') return std::string(home) + "/.config/marivo2";
   return {};
+}
+
+std::string WholeScaleFactors(const std::string& setting) {
+  std::string out;
+  std::size_t begin = 0;
+  while (begin <= setting.size()) {
+    std::size_t end = setting.find(';', begin);
+    if (end == std::string::npos) end = setting.size();
+    const std::string entry = setting.substr(begin, end - begin);
+    const std::size_t equals = entry.find('=');
+    const std::string name = equals == std::string::npos ? "" : entry.substr(0, equals + 1);
+    const std::string value = entry.substr(name.size());
+    char* rest = nullptr;
+    const double factor = std::strtod(value.c_str(), &rest);
+    if (!value.empty() && rest != nullptr && *rest == '\0' && std::isfinite(factor)) {
+      // Halves up, as Qt rounds a screen's factor (1.5 becomes 2).
+      const std::int32_t whole = std::max<std::int32_t>(1, Floor(std::min(factor, 64.0) + 0.5));
+      out += name + std::to_string(whole);
+    } else {
+      out += entry;
+    }
+    if (end == setting.size()) break;
+    out += ';';
+    begin = end + 1;
+  }
+  return out;
 }
 
 }  // namespace marivo::qt

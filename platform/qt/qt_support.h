@@ -54,4 +54,12 @@ int TwipsToPixels(double twips);
 // absolute path, else $HOME/.config/marivo2; empty when neither is known.
 std::string UserSettingsDirFrom(const char* xdgConfigHome, const char* home);
 
+// A scale-factor setting (QT_SCALE_FACTOR's "1.5", or QT_SCREEN_SCALE_FACTORS'
+// "1.5;2" and "HDMI-1=1.25;DP-2=3") with every factor rounded to a whole
+// number, halves up, at least 1. Pixel art only stays crisp, and the scene
+// only ends exactly on the usable bottom row, at whole factors; this is the
+// rounding Qt itself applies to the screens' own factors. Entries that are
+// not numbers are kept as they are, for Qt to judge.
+std::string WholeScaleFactors(const std::string& setting);
+
 }  // namespace marivo::qt

@@ -152,6 +152,20 @@ TEST(QtSupport, UsableBottomIsWhereTheAvailableAreaEnds) {
   EXPECT_EQ(s.fullScreenClientHeight + s.captionHeight, 600);
 }
 
+TEST(QtSupport, HandSetScaleFactorsBecomeWholeNumbersHalvesUp) {
+  EXPECT_EQ(WholeScaleFactors("1"), "1");
+  EXPECT_EQ(WholeScaleFactors("1.25"), "1");
+  EXPECT_EQ(WholeScaleFactors("1.5"), "2");
+  EXPECT_EQ(WholeScaleFactors("2"), "2");
+  EXPECT_EQ(WholeScaleFactors("2.5"), "3");
+  EXPECT_EQ(WholeScaleFactors("0.5"), "1");
+  EXPECT_EQ(WholeScaleFactors("0.3"), "1");
+  // Per-screen lists, with and without names; nonsense is left to Qt.
+  EXPECT_EQ(WholeScaleFactors("1.5;2.75"), "2;3");
+  EXPECT_EQ(WholeScaleFactors("HDMI-1=1.25;DP-2=3"), "HDMI-1=1;DP-2=3");
+  EXPECT_EQ(WholeScaleFactors("big;1.5x"), "big;1.5x");
+}
+
 TEST(QtSupport, SettingsFolderFollowsXdgThenHome) {
   EXPECT_EQ(UserSettingsDirFrom("/x/cfg", "/home/a"), "/x/cfg/marivo2");
   // A relative XDG_CONFIG_HOME is invalid and ignored.
