@@ -15,18 +15,6 @@ namespace {
 using namespace testing;
 using Captions = std::vector<std::string>;
 
-std::string FileText(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
-
-void PutFile(const std::string& path, const std::string& content) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out << content;
-}
-
 // Opens the popup at `at` and chooses `item` ("" dismisses it).
 void ChooseAt(ModelGame& g, std::uint64_t at, const std::string& item) {
   g.model.QueueMenuChoice(item);

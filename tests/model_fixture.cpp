@@ -3,8 +3,23 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <fstream>
+#include <sstream>
 
 namespace marivo::testing {
+
+std::string FileText(const std::filesystem::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+void PutFile(const std::filesystem::path& path, const std::string& content) {
+  if (path.has_parent_path()) std::filesystem::create_directories(path.parent_path());
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out << content;
+}
 
 TempDir::TempDir() {
   static std::atomic<int> counter{0};

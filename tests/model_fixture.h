@@ -14,6 +14,11 @@
 
 namespace marivo::testing {
 
+// The whole file as bytes; empty when it cannot be read.
+std::string FileText(const std::filesystem::path& path);
+// Writes `content` as the whole file, making its folder first.
+void PutFile(const std::filesystem::path& path, const std::string& content);
+
 // A folder of its own under the system's temporary folder, removed after.
 class TempDir {
  public:

@@ -23,19 +23,6 @@ namespace {
 namespace fs = std::filesystem;
 using namespace testing;
 
-void PutFile(const fs::path& path, const std::string& content) {
-  fs::create_directories(path.parent_path());
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out << content;
-}
-
-std::string FileText(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
-
 // A record whose first kinds hold `first` (three hex digits each).
 std::string Record(const std::string& first, bool complete = false) {
   std::string text = "[Data]\r\nTyouka=" + first + std::string(120 - first.size(), '0') + "\r\n";

@@ -19,18 +19,8 @@ namespace {
 namespace fs = std::filesystem;
 using testing::ModelGame;
 using testing::TempDir;
-
-void PutFile(const fs::path& path, const std::string& content) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out << content;
-}
-
-std::string FileText(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
+using testing::FileText;
+using testing::PutFile;
 
 std::array<std::int16_t, 46> Counts(std::initializer_list<std::int16_t> first) {
   std::array<std::int16_t, 46> counts{};
