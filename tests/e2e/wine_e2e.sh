@@ -19,7 +19,7 @@ mkdir -p "$artifacts"
 artifacts=$(readlink -f "$artifacts")
 
 for tool in wine wineserver wineboot winepath Xvfb xdotool xwininfo import compare \
-  x86_64-w64-mingw32-g++; do
+  x86_64-w64-mingw32-g++-posix; do
   command -v "$tool" >/dev/null || { echo "wine_e2e: $tool is missing (tools/setup.sh windows)"; exit 1; }
 done
 
@@ -41,7 +41,7 @@ pass() { echo "  ok   $*"; passes=$((passes + 1)); }
 fail() { echo "  FAIL $*"; failures=$((failures + 1)); }
 
 # The probe reads windows as Windows sees them (owners, styles, texts).
-x86_64-w64-mingw32-g++ -std=c++20 -O1 -Wall -Wextra -Werror -static \
+x86_64-w64-mingw32-g++-posix -std=c++20 -O1 -Wall -Wextra -Werror -static \
   "$root/tests/e2e/wine_probe/probe.cpp" -o "$work/probe.exe" -luser32 -lgdi32 ||
   { echo "wine_e2e: the probe did not build"; exit 1; }
 probe() { timeout 30 wine "$work/probe.exe" "$@" 2>/dev/null | tr -d '\r'; }
