@@ -32,8 +32,8 @@
 //   19-pixel caption), not measured from the window manager;
 // - the top-most band is honoured only as far as the window manager keeps
 //   Qt::WindowStaysOnTopHint;
-// - screen scale factors that are not whole numbers (QT_SCALE_FACTOR=1.5)
-//   can leave the scene's bottom edge one device pixel off.
+// - scale factors that are not whole numbers: a hand-set one is rounded to
+//   a whole number at start-up (main.cpp), so 1.5 draws at 2.
 #pragma once
 
 #include <QElapsedTimer>
