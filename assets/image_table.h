@@ -1,5 +1,13 @@
 // The generated table behind assets/images.h (written by tools/imagegen).
+//
+// The pictures are stored compactly: a picture of at most 256 colours keeps
+// its palette and one byte per pixel, a quarter of its 32-bit pixels; only
+// a picture with more colours keeps its pixels as they are. images.cpp
+// expands the whole table once, at first use, into the 0xRRGGBB pixels the
+// backends draw from.
 #pragma once
+
+#include <cstdint>
 
 #include "assets/images.h"
 
@@ -18,7 +26,27 @@ inline constexpr int kIconIndex = 104;
 inline constexpr int kCertificateIndex = 105;
 inline constexpr int kImageCount = 106;
 
-extern const Image kImageTable[kImageCount];
-extern const Image* const kImagePointers[kImageCount];
+// The most colours a picture may have to be stored as palette indices.
+inline constexpr int kMaxPaletteSize = 256;
+
+// One picture as stored in the program. Exactly one of `indices` (with
+// `palette`) and `raw` is set; either holds width * height values, row-major
+// from the top-left corner.
+struct PackedImage {
+  int width = 0;
+  int height = 0;
+  const std::uint32_t* palette = nullptr;  // paletteSize colours, 0xRRGGBB
+  int paletteSize = 0;
+  const std::uint8_t* indices = nullptr;  // one palette index per pixel
+  const std::uint32_t* raw = nullptr;     // the pixels themselves, 0xRRGGBB
+  const char* name = "";
+};
+
+extern const PackedImage kPackedImages[kImageCount];
+
+// Writes the picture's width * height pixels as 0xRRGGBB to `out`. Throws
+// std::logic_error if an index lies outside the palette or neither form of
+// pixels is set (the generator never writes such a picture).
+void Expand(const PackedImage& packed, std::uint32_t* out);
 
 }  // namespace marivo::assets::detail

@@ -1,8 +1,10 @@
 // Every picture the game shows, embedded in the executable at build time.
 //
-// The sources are XPM files under assets/; the build turns them into constant
-// pixel arrays, so the program needs no files at run time. Pixels are opaque
-// 0xRRGGBB values, row-major from the top-left corner. Transparency is not a
+// The sources are XPM files under assets/; the build stores them in the
+// program (compactly, as palettes and colour indices), so the program needs
+// no files at run time. The first call of any accessor below expands every
+// picture once; the pixels then stay put, unchanged, for the whole run.
+// Pixels are opaque 0xRRGGBB values, row-major from the top-left corner. Transparency is not a
 // property of the pictures: sprite windows are cut to their outline by the
 // shape records in shapes/, which were derived from the same sprites.
 #pragma once

@@ -3,12 +3,18 @@
 //   imagegen --assets DIR --out FILE.cpp
 //
 // Reads the pictures named in the asset manifest, checks their sizes, makes
-// the history pictures from the catches and writes them as constant pixel
-// arrays behind assets/images.h.
+// the history pictures from the catches and writes them behind
+// assets/images.h: each picture as its palette and one index byte per pixel
+// (every picture drawn so far has far fewer than 256 colours), or as plain
+// 0xRRGGBB pixels if it has more. A byte per pixel instead of four keeps the
+// executable small; assets/images.cpp expands the pictures at first use.
+#include <cstdint>
 #include <cstdio>
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 #include "tools/asset_manifest.h"
@@ -16,6 +22,54 @@
 
 namespace marivo::art {
 namespace {
+
+// Must agree with assets/image_table.h, which the generated file checks.
+constexpr int kMaxPaletteSize = 256;
+
+// The picture's colours in the order they first appear, row by row.
+std::vector<std::uint32_t> Palette(const xpm::Picture& picture) {
+  std::vector<std::uint32_t> colours;
+  std::unordered_set<std::uint32_t> seen;
+  for (std::uint32_t pixel : picture.pixels) {
+    if (seen.insert(pixel).second) colours.push_back(pixel);
+  }
+  return colours;
+}
+
+// Writes one picture's arrays: its palette and one index byte per pixel, or,
+// with more colours than a byte can index, its pixels as they are.
+void WritePicture(const xpm::Picture& p, int number, const std::string& name,
+                  std::ostringstream* out) {
+  char hex[16];
+  const std::vector<std::uint32_t> palette = Palette(p);
+  if (palette.size() > static_cast<std::size_t>(kMaxPaletteSize)) {
+    *out << "constexpr std::uint32_t kPixels" << number << "[] = {  // " << name << "\n";
+    for (int y = 0; y < p.height; ++y) {
+      *out << "   ";
+      for (int x = 0; x < p.width; ++x) {
+        std::snprintf(hex, sizeof hex, " 0x%06X,", p.At(x, y));
+        *out << hex;
+      }
+      *out << "\n";
+    }
+    *out << "};\n";
+    return;
+  }
+  std::unordered_map<std::uint32_t, int> indexOf;
+  *out << "constexpr std::uint32_t kPalette" << number << "[] = {  // " << name << "\n   ";
+  for (std::size_t i = 0; i < palette.size(); ++i) {
+    indexOf[palette[i]] = static_cast<int>(i);
+    std::snprintf(hex, sizeof hex, " 0x%06X,", palette[i]);
+    *out << hex;
+  }
+  *out << "\n};\nconstexpr std::uint8_t kIndices" << number << "[] = {\n";
+  for (int y = 0; y < p.height; ++y) {
+    *out << "   ";
+    for (int x = 0; x < p.width; ++x) *out << ' ' << indexOf.at(p.At(x, y)) << ',';
+    *out << "\n";
+  }
+  *out << "};\n";
+}
 
 int Generate(const std::string& assetsDir, const std::string& outPath) {
   std::vector<xpm::Picture> pictures;
@@ -36,29 +90,25 @@ int Generate(const std::string& assetsDir, const std::string& outPath) {
       << " && kHistoryFirst == " << kHistoryFirst << " && kBalloonFirst == " << kBalloonFirst
       << " && kGaugeIndex == " << kGaugeIndex << " && kIconIndex == " << kIconIndex
       << " && kCertificateIndex == " << kCertificateIndex << " && kImageCount == " << kPictureCount
-      << ", \"picture order differs from the asset manifest\");\n\n"
+      << ", \"picture order differs from the asset manifest\");\n"
+      << "static_assert(kMaxPaletteSize == " << kMaxPaletteSize
+      << ", \"imagegen and the table disagree on the largest palette\");\n\n"
       << "namespace {\n\n";
-  char hex[16];
   for (std::size_t i = 0; i < pictures.size(); ++i) {
-    out << "constexpr std::uint32_t kPixels" << i << "[] = {  // " << entries[i].name << "\n";
+    WritePicture(pictures[i], static_cast<int>(i), entries[i].name, &out);
+  }
+  out << "\n}  // namespace\n\nconst PackedImage kPackedImages[kImageCount] = {\n";
+  for (std::size_t i = 0; i < pictures.size(); ++i) {
     const xpm::Picture& p = pictures[i];
-    for (int y = 0; y < p.height; ++y) {
-      out << "   ";
-      for (int x = 0; x < p.width; ++x) {
-        std::snprintf(hex, sizeof hex, " 0x%06X,", p.At(x, y));
-        out << hex;
-      }
-      out << "\n";
+    const std::size_t colours = Palette(p).size();
+    out << "    {" << p.width << ", " << p.height << ", ";
+    if (colours <= static_cast<std::size_t>(kMaxPaletteSize)) {
+      out << "kPalette" << i << ", " << colours << ", kIndices" << i << ", nullptr";
+    } else {
+      out << "nullptr, 0, nullptr, kPixels" << i;
     }
-    out << "};\n";
+    out << ", \"" << entries[i].name << "\"},\n";
   }
-  out << "\n}  // namespace\n\nconst Image kImageTable[kImageCount] = {\n";
-  for (std::size_t i = 0; i < pictures.size(); ++i) {
-    out << "    {" << pictures[i].width << ", " << pictures[i].height << ", kPixels" << i << ", \""
-        << entries[i].name << "\"},\n";
-  }
-  out << "};\n\nconst Image* const kImagePointers[kImageCount] = {\n";
-  for (std::size_t i = 0; i < pictures.size(); ++i) out << "    &kImageTable[" << i << "],\n";
   out << "};\n\n}  // namespace marivo::assets::detail\n";
 
   {
