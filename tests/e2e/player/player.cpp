@@ -499,8 +499,13 @@ int Colours(int x, int y, int w, int h) {
 // shape, outside every other window of the scene and above `bottom`, and
 // whose colour is not the desktop's.
 int Fringe(const char* name, uint32_t desktop, int margin, int bottom) {
-  Geom all[kNames];
-  Scan(kWindowNames, kNames, all);
+  // Every window of the scene, the angler too: a neighbour of ours is not
+  // a fringe.
+  static const char* const kScene[] = {"frmCon", "frmMan", "frmSea", "frmUki", "frmFish",
+                                       "frmC",   "frmL",   "frmR",   "frmV"};
+  constexpr int kSceneCount = int(sizeof kScene / sizeof kScene[0]);
+  Geom all[kSceneCount];
+  Scan(kScene, kSceneCount, all);
   Geom me = GeomOf(name);
   if (!me.found) {
     printf("no window %s\n", name);
