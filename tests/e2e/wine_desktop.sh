@@ -347,7 +347,7 @@ if want catch; then
   # until a landing changes the record.
   tyouka() { [ -f "$ini" ] && tr -d '\r' <"$ini" | sed -n 's/^Tyouka=//p' || true; }
   before=$(tyouka)
-  deadline=$((SECONDS + 150))
+  deadline=$((SECONDS + 120))
   landings=0
   balloon_seen=0
   balloon_buttons=0
