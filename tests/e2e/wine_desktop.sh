@@ -8,8 +8,8 @@
 #  - focus: text typed into notepad before and after the popup menu
 #    (dismissed with Esc) all reaches notepad;
 #  - a landed catch is on disk at once: it survives kill -9;
-#  - a change of screen size or work area moves the scene to the new
-#    bottom edge.
+#  - a change of screen size lays the scene out again on the new bottom
+#    edge (as far as Wine tells a running program: see that section).
 # Windows are read through tests/e2e/wine_probe (a small Win32 program run
 # beside the game), pictures through the X server.
 #
@@ -53,11 +53,6 @@ failures=0
 passes=0
 pass() { echo "  ok   $*"; passes=$((passes + 1)); }
 fail() { echo "  FAIL $*"; failures=$((failures + 1)); }
-check() { # check "what" test-command...
-  local what=$1
-  shift
-  if "$@"; then pass "$what"; else fail "$what"; fi
-}
 
 echo "== The probe"
 x86_64-w64-mingw32-g++-posix -std=c++20 -O1 -Wall -Wextra -Werror -static \

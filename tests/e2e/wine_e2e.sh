@@ -170,13 +170,14 @@ else
   fi
 fi
 for _ in $(seq 40); do kill -0 "$second_pid" 2>/dev/null || break; sleep 0.25; done
+# The scene is counted before a copy that did not end is stopped.
+scene=$(probe list | grep ' visible=1 ' | grep ' class=Marivo2Window ' || true)
 if kill -0 "$second_pid" 2>/dev/null; then
   fail "the second copy still runs after OK"
   kill "$second_pid" 2>/dev/null || true
 else
   pass "the second copy ended"
 fi
-scene=$(probe list | grep ' visible=1 ' | grep ' class=Marivo2Window ' || true)
 bars=$(grep -c ' w=83 h=15 ' <<<"$scene" || true)
 anglers=$(grep -c ' w=50 h=48 ' <<<"$scene" || true)
 [ "$bars $anglers" = "1 1" ] && pass "one scene: one control bar, one angler" ||
