@@ -15,17 +15,9 @@ cd "$(dirname "$0")/.."
 root=$PWD
 
 packages=(cmake ninja-build g++ binutils g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64 nsis zip git imagemagick)
-missing=()
-for p in "${packages[@]}"; do
-  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
-done
-if ((${#missing[@]})); then
-  echo "Installing: ${missing[*]}"
-  sudo_cmd=()
-  [ "$(id -u)" -ne 0 ] && sudo_cmd=(sudo)
-  "${sudo_cmd[@]}" apt-get update -q
-  DEBIAN_FRONTEND=noninteractive "${sudo_cmd[@]}" apt-get install -y -q "${missing[@]}"
-fi
+# shellcheck source=tools/ensure_packages.sh
+source tools/ensure_packages.sh
+ensure_packages "${packages[@]}"
 
 version=$(sed -nE 's/^project\(marivo2 VERSION ([0-9]+\.[0-9]+\.[0-9]+)[ )].*/\1/p' CMakeLists.txt)
 [ -n "$version" ] || { echo "package-windows: no version in CMakeLists.txt's project()"; exit 1; }

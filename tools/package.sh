@@ -21,17 +21,9 @@ esac
 
 # ---- What building the package needs, when missing.
 packages=(cmake ninja-build g++ pkg-config qt6-base-dev libxcb1-dev dpkg-dev binutils gzip)
-missing=()
-for p in "${packages[@]}"; do
-  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
-done
-if ((${#missing[@]})); then
-  echo "Installing: ${missing[*]}"
-  sudo_cmd=()
-  [ "$(id -u)" -ne 0 ] && sudo_cmd=(sudo)
-  "${sudo_cmd[@]}" apt-get update -q
-  DEBIAN_FRONTEND=noninteractive "${sudo_cmd[@]}" apt-get install -y -q "${missing[@]}"
-fi
+# shellcheck source=tools/ensure_packages.sh
+source tools/ensure_packages.sh
+ensure_packages "${packages[@]}"
 
 fail() {
   echo "package.sh: $*" >&2

@@ -25,15 +25,9 @@ fi
 
 # ---- What the check itself needs (package.sh installs what the build needs).
 tools=(xvfb x11-utils xdotool imagemagick desktop-file-utils appstream lintian file)
-missing=()
-for p in "${tools[@]}"; do
-  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
-done
-if ((${#missing[@]})); then
-  echo "Installing: ${missing[*]}"
-  apt-get update -q >/dev/null
-  DEBIAN_FRONTEND=noninteractive apt-get install -y -q "${missing[@]}" >/dev/null
-fi
+# shellcheck source=tools/ensure_packages.sh
+source "$root/tools/ensure_packages.sh"
+ensure_packages "${tools[@]}"
 
 work=$(mktemp -d)
 chmod 0755 "$work"
@@ -51,19 +45,8 @@ cleanup() {
 }
 trap cleanup EXIT
 
-passed=0
-failed=0
-check() {  # check <description> <command...>
-  local what=$1
-  shift
-  if "$@"; then
-    passed=$((passed + 1))
-    echo "ok   - $what"
-  else
-    failed=$((failed + 1))
-    echo "FAIL - $what"
-  fi
-}
+# shellcheck source=tests/e2e/lib.sh
+source "$root/tests/e2e/lib.sh"
 finish() {
   echo "screenshots and reports in $artifacts"
   echo "$passed passed, $failed failed"
@@ -177,16 +160,7 @@ ours=$(dpkg -L marivo2)
 check "the desktop entry is in /usr/share/applications" test -f "/usr/share/applications/$app.desktop"
 
 # ---- A display of our own, open to the unprivileged player.
-Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp -ac 3>"$work/display" \
-  >"$work/xvfb.log" 2>&1 &
-xvfb_pid=$!
-for _ in $(seq 100); do
-  [ -s "$work/display" ] && break
-  sleep 0.1
-done
-[ -s "$work/display" ] || { check "Xvfb starts" false; cat "$work/xvfb.log"; finish; }
-DISPLAY=":$(head -n1 "$work/display")"
-export DISPLAY
+start_xvfb "$work" -ac || { check "Xvfb starts" false; finish; }
 for _ in $(seq 50); do
   xwininfo -root >/dev/null 2>&1 && break
   sleep 0.1

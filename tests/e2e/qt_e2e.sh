@@ -34,19 +34,8 @@ cleanup() {
 }
 trap cleanup EXIT
 
-passed=0
-failed=0
-check() {  # check <description> <command...>
-  local what=$1
-  shift
-  if "$@"; then
-    passed=$((passed + 1))
-    echo "ok   - $what"
-  else
-    failed=$((failed + 1))
-    echo "FAIL - $what"
-  fi
-}
+# shellcheck source=tests/e2e/lib.sh
+source "$(dirname "${BASH_SOURCE[0]}")/lib.sh"
 
 # A private home: the one-copy lock and the per-user record of this run
 # never meet another check's or the user's.
@@ -61,15 +50,7 @@ check "without a display it says it needs a desktop" grep -q "needs a graphical 
 
 # ---- A display of our own: 1024 x 768, no window manager, no task bar.
 # Xvfb picks a free display number itself and tells it on fd 3.
-Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp -wr 3>"$work/display" \
-  >"$work/xvfb.log" 2>&1 &
-xvfb_pid=$!
-for _ in $(seq 100); do
-  [ -s "$work/display" ] && break
-  sleep 0.1
-done
-[ -s "$work/display" ] || { echo "FAIL - Xvfb did not start"; cat "$work/xvfb.log"; exit 1; }
-export DISPLAY=":$(head -n1 "$work/display")"
+start_xvfb "$work" -wr || { echo "FAIL - Xvfb did not start"; exit 1; }
 for _ in $(seq 50); do
   xwininfo -root >/dev/null 2>&1 && break
   sleep 0.1

@@ -25,17 +25,9 @@ for f in "$setup" "$zipfile"; do
   [ -f "$f" ] || { echo "wine_package_check: no $f (run tools/package-windows.sh)"; exit 1; }
 done
 packages=(wine64 wine locales xvfb xdotool x11-utils imagemagick unzip g++-mingw-w64-x86-64)
-missing=()
-for p in "${packages[@]}"; do
-  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
-done
-if ((${#missing[@]})); then
-  echo "Installing: ${missing[*]}"
-  sudo_cmd=()
-  [ "$(id -u)" -ne 0 ] && sudo_cmd=(sudo)
-  "${sudo_cmd[@]}" apt-get update -q
-  DEBIAN_FRONTEND=noninteractive "${sudo_cmd[@]}" apt-get install -y -q "${missing[@]}"
-fi
+# shellcheck source=tools/ensure_packages.sh
+source "$root/tools/ensure_packages.sh"
+ensure_packages "${packages[@]}"
 for tool in wine wineserver wineboot winepath Xvfb xdotool xwininfo import unzip x86_64-w64-mingw32-gcc; do
   command -v "$tool" >/dev/null || { echo "wine_package_check: $tool is missing (tools/setup.sh windows)"; exit 1; }
 done

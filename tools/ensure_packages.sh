@@ -1,0 +1,15 @@
+# shellcheck shell=bash
+# Sourced by the setup, package and check scripts: installs the Debian
+# packages named that are not installed yet (with sudo when not root).
+#   ensure_packages pkg...
+ensure_packages() {
+  local p missing=() sudo_cmd=()
+  for p in "$@"; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+  done
+  ((${#missing[@]})) || return 0
+  echo "Installing: ${missing[*]}"
+  [ "$(id -u)" -ne 0 ] && sudo_cmd=(sudo)
+  "${sudo_cmd[@]}" apt-get update -q
+  DEBIAN_FRONTEND=noninteractive "${sudo_cmd[@]}" apt-get install -y -q "${missing[@]}"
+}
