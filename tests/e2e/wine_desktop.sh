@@ -379,7 +379,7 @@ if want catch; then
         balloon_seen=$((balloon_seen + 1))
         [ "$n" -gt "$balloon_buttons" ] && balloon_buttons=$n
         for id in $(game_windows | grep -E ' (CENTER|LEFT|RIGHT)$' | awk '{print $1}'); do
-          probe list | grep "^hwnd=$id " | grep -q ' taskbar=1 ' && balloon_buttons=99
+          probe list | grep "^hwnd=$id " | grep -c ' taskbar=1 ' >/dev/null && balloon_buttons=99
         done
       fi
       sleep 0.3
@@ -390,6 +390,16 @@ if want catch; then
     echo "  ..   the probe's bite: $(tr '\n' ' ' <"$work/fish.log")"
     if [ "$result" = landed ]; then
       landings=$((landings + 1))
+      # The catch's balloon names it: a picture of it tells a joke catch
+      # (not stored) from a creature.
+      for _ in $(seq 30); do
+        if game_windows | grep -cE ' (CENTER|LEFT|RIGHT)$' >/dev/null; then
+          sleep 0.3
+          import -window root -crop 1024x200+0+568 +repage "$artifacts/catch_$landings.png"
+          break
+        fi
+        sleep 0.2
+      done
       # The catch rises and is counted within a few seconds.
       for _ in $(seq 40); do
         [ "$(tyouka)" != "$before" ] && [ -n "$(tyouka)" ] && { saved=$(tyouka); break; }
@@ -422,7 +432,7 @@ if want catch; then
     [ "$leftovers" = 0 ] && pass "no temporary file beside the record" ||
       fail "$leftovers temporary files beside the record: $(ls "$work/game")"
   elif [ "$landings" -gt 1 ]; then
-    fail "$landings landings and the record never changed (all joke catches is unlikely)"
+    fail "$landings landings and the record never changed (all of them joke catches would be unlikely: see catch_*.png)"
   elif [ "$landings" = 1 ]; then
     echo "  skip the kill -9 check: one landing, no record written (a joke catch, or not saved)"
   else

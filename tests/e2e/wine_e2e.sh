@@ -92,7 +92,7 @@ game_windows() {
   xwininfo -root -tree 2>/dev/null | grep '("marivo2.exe"' |
     sed -E 's/^ *(0x[0-9a-f]+) .* ([0-9]+)x([0-9]+)\+(-?[0-9]+)\+(-?[0-9]+) .*/\1 \2 \3 \4 \5/' |
     while read -r id w h x y; do
-      if xwininfo -id "$id" 2>/dev/null | grep -q 'IsViewable'; then echo "$id $w $h $x $y"; fi
+      if xwininfo -id "$id" 2>/dev/null | grep -c 'IsViewable' >/dev/null; then echo "$id $w $h $x $y"; fi
     done
 }
 # Waits until a window of that size is mapped; prints "id w h x y".
@@ -105,7 +105,8 @@ wait_window() {
   done
   return 1
 }
-shaped() { xwininfo -id "$1" -shape 2>/dev/null | grep -q 'Window shape extents'; }
+# grep -c reads to the end: an early exit would fail the pipe (pipefail).
+shaped() { xwininfo -id "$1" -shape 2>/dev/null | grep -c 'Window shape extents' >/dev/null; }
 
 echo "== The scene on the bottom edge"
 # 15 twips to the pixel; no task bar under a bare X server, so the usable
@@ -245,7 +246,7 @@ message_box() {
   local id
   for id in $(xwininfo -root -tree 2>/dev/null | grep -F '"Marivo2": ("marivo2.exe"' |
     awk '{print $1}'); do
-    if xwininfo -id "$id" 2>/dev/null | grep -q IsViewable; then echo "$id"; fi
+    if xwininfo -id "$id" 2>/dev/null | grep -c IsViewable >/dev/null; then echo "$id"; fi
   done
 }
 dialog_window() { xwininfo -root -tree 2>/dev/null | grep -F "\"$1\": (\"marivo2.exe\"" | head -n1; }
