@@ -366,6 +366,7 @@ if want catch; then
     timeout $((left + 10)) wine "$work/probe.exe" fish "$float" "$button_x" "$button_y" "$sea_y" 5 \
       $((left * 1000)) 2>/dev/null | tr -d '\r' >"$work/fish.log" &
     fish_pid=$!
+    catch_shot=0
     # Watch for the balloon while the probe plays.
     while kill -0 "$fish_pid" 2>/dev/null || [ -n "$(game_windows | grep -E ' (CENTER|LEFT|RIGHT)$')" ]; do
       pieces=$(game_windows | grep -cE ' (CENTER|LEFT|RIGHT)$' || true)
@@ -377,6 +378,12 @@ if want catch; then
           convert "$work/shot.png" -gravity south -crop 1024x140+0+0 +repage "$artifacts/taskbar_balloon.png"
         }
         balloon_seen=$((balloon_seen + 1))
+        # Once the float is in, the balloon names the catch: a picture of it
+        # tells a joke catch (not stored) from a creature.
+        if ! kill -0 "$fish_pid" 2>/dev/null && [ "$catch_shot" = 0 ]; then
+          import -window root -crop 1024x200+0+568 +repage "$artifacts/catch_$((landings + 1)).png"
+          catch_shot=1
+        fi
         [ "$n" -gt "$balloon_buttons" ] && balloon_buttons=$n
         for id in $(game_windows | grep -E ' (CENTER|LEFT|RIGHT)$' | awk '{print $1}'); do
           probe list | grep "^hwnd=$id " | grep -c ' taskbar=1 ' >/dev/null && balloon_buttons=99
@@ -390,16 +397,6 @@ if want catch; then
     echo "  ..   the probe's bite: $(tr '\n' ' ' <"$work/fish.log")"
     if [ "$result" = landed ]; then
       landings=$((landings + 1))
-      # The catch's balloon names it: a picture of it tells a joke catch
-      # (not stored) from a creature.
-      for _ in $(seq 30); do
-        if game_windows | grep -cE ' (CENTER|LEFT|RIGHT)$' >/dev/null; then
-          sleep 0.3
-          import -window root -crop 1024x200+0+568 +repage "$artifacts/catch_$landings.png"
-          break
-        fi
-        sleep 0.2
-      done
       # The catch rises and is counted within a few seconds.
       for _ in $(seq 40); do
         [ "$(tyouka)" != "$before" ] && [ -n "$(tyouka)" ] && { saved=$(tyouka); break; }
