@@ -33,6 +33,8 @@ echo "== Windows build, checked under Wine"
 bash tools/setup.sh windows
 if bash tools/build-windows.sh; then
   bash tests/e2e/wine_e2e.sh || status=1
+  echo "== Windows desktop under Wine: display scales, the task bar, focus, a whole catch"
+  bash tests/e2e/wine_desktop.sh || status=1
   echo "== Windows packages: the zip, and the installer run and removed under Wine"
   if bash tools/package.sh windows; then
     bash tests/e2e/wine_package_check.sh dist || status=1
