@@ -49,10 +49,8 @@ cleanup() {
 trap cleanup EXIT
 
 want() { [[ " ${MARIVO_WINE_SECTIONS:-scale taskbar focus catch screen} " == *" $1 "* ]]; }
-failures=0
-passes=0
-pass() { echo "  ok   $*"; passes=$((passes + 1)); }
-fail() { echo "  FAIL $*"; failures=$((failures + 1)); }
+# shellcheck source=tests/e2e/lib.sh
+source "$root/tests/e2e/lib.sh"
 
 echo "== The probe"
 x86_64-w64-mingw32-g++-posix -std=c++20 -O1 -Wall -Wextra -Werror -static \
@@ -65,11 +63,7 @@ fi
 
 # A private X server, larger than the virtual desktop so that the desktop
 # can grow; the desktop window sits at 0,0 of it.
-Xvfb -displayfd 3 -screen 0 1600x1000x24 -nolisten tcp 3>"$work/display" 2>"$work/xvfb.log" &
-xvfb_pid=$!
-for _ in $(seq 50); do [ -s "$work/display" ] && break; sleep 0.1; done
-[ -s "$work/display" ] || { echo "wine_desktop: Xvfb did not start"; exit 1; }
-export DISPLAY=":$(head -n1 "$work/display")"
+XVFB_SCREEN=1600x1000x24 start_xvfb "$work" || { echo "wine_desktop: Xvfb did not start"; exit 1; }
 export WINEPREFIX="$work/prefix" WINEDEBUG=-all LANG=ja_JP.UTF-8 LC_ALL=ja_JP.UTF-8
 export WINEDLLOVERRIDES="mscoree,mshtml="
 
@@ -217,7 +211,7 @@ fi
 
 # The rest runs at 96 dpi on the scene of the last start.
 if ! read_scene; then
-  echo "wine_desktop: no scene at 96 dpi; $passes passed, $((failures + 1)) failed"
+  echo "wine_desktop: no scene at 96 dpi; $passed passed, $((failed + 1)) failed"
   exit 1
 fi
 # The action button, inside the bar's one-pixel border.
@@ -484,5 +478,5 @@ if want screen; then
 fi
 
 echo "== Screenshots in $artifacts"
-echo "wine_desktop: $passes passed, $failures failed"
-[ "$failures" -eq 0 ]
+echo "wine_desktop: $passed passed, $failed failed"
+[ "$failed" -eq 0 ]

@@ -35,10 +35,8 @@ cleanup() {
 }
 trap cleanup EXIT
 
-failures=0
-passes=0
-pass() { echo "  ok   $*"; passes=$((passes + 1)); }
-fail() { echo "  FAIL $*"; failures=$((failures + 1)); }
+# shellcheck source=tests/e2e/lib.sh
+source "$root/tests/e2e/lib.sh"
 
 # The probe reads windows as Windows sees them (owners, styles, texts).
 x86_64-w64-mingw32-g++-posix -std=c++20 -O1 -Wall -Wextra -Werror -static \
@@ -53,11 +51,7 @@ if ! locale -a 2>/dev/null | grep -qi '^ja_JP\.utf-\?8$'; then
 fi
 
 # A private X server on a free display number.
-Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$work/display" 2>"$work/xvfb.log" &
-xvfb_pid=$!
-for _ in $(seq 50); do [ -s "$work/display" ] && break; sleep 0.1; done
-[ -s "$work/display" ] || { echo "wine_e2e: Xvfb did not start"; exit 1; }
-export DISPLAY=":$(head -n1 "$work/display")"
+start_xvfb "$work" || { echo "wine_e2e: Xvfb did not start"; exit 1; }
 export WINEPREFIX="$work/prefix" WINEDEBUG=-all LANG=ja_JP.UTF-8 LC_ALL=ja_JP.UTF-8
 # No browser or .NET runtime downloads in a fresh prefix.
 export WINEDLLOVERRIDES="mscoree,mshtml="
@@ -426,5 +420,5 @@ else
 fi
 
 echo "== Screenshots in $artifacts"
-echo "wine_e2e: $passes passed, $failures failed"
-[ "$failures" -eq 0 ]
+echo "wine_e2e: $passed passed, $failed failed"
+[ "$failed" -eq 0 ]

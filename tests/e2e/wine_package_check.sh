@@ -46,11 +46,8 @@ cleanup() {
 }
 trap cleanup EXIT
 
-failures=0
-passes=0
-pass() { echo "  ok   $*"; passes=$((passes + 1)); }
-fail() { echo "  FAIL $*"; failures=$((failures + 1)); }
-check() { local what=$1; shift; if "$@"; then pass "$what"; else fail "$what"; fi; }
+# shellcheck source=tests/e2e/lib.sh
+source "$root/tests/e2e/lib.sh"
 
 echo "== The portable zip ($(basename "$zipfile"))"
 listing=$(unzip -Z1 "$zipfile" | sort | tr '\n' ' ')
@@ -121,11 +118,7 @@ int wmain(int argc, wchar_t** argv) {
 EOF
 x86_64-w64-mingw32-gcc -municode -O1 "$work/verinfo.c" -lversion -o "$work/verinfo.exe"
 
-Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$work/display" 2>"$work/xvfb.log" &
-xvfb_pid=$!
-for _ in $(seq 50); do [ -s "$work/display" ] && break; sleep 0.1; done
-[ -s "$work/display" ] || { echo "wine_package_check: Xvfb did not start"; exit 1; }
-export DISPLAY=":$(head -n1 "$work/display")"
+start_xvfb "$work" || { echo "wine_package_check: Xvfb did not start"; exit 1; }
 export WINEPREFIX="$work/prefix" WINEDEBUG=-all LANG=ja_JP.UTF-8 LC_ALL=ja_JP.UTF-8
 # No browser or .NET runtime downloads in a fresh prefix.
 export WINEDLLOVERRIDES="mscoree,mshtml="
@@ -325,5 +318,5 @@ check "so is the folder that holds it" test -d "$instdir"
 check "the record in %APPDATA%\\Marivo2 is untouched" \
   cmp -s "$app_data/Marivo2/marivo2.ini" "$work/user-record-before"
 
-echo "wine_package_check: $passes passed, $failures failed"
-[ "$failures" -eq 0 ]
+echo "wine_package_check: $passed passed, $failed failed"
+[ "$failed" -eq 0 ]
