@@ -17,10 +17,10 @@ namespace marivo {
 namespace {
 
 namespace fs = std::filesystem;
-using testing::ModelGame;
-using testing::TempDir;
 using testing::FileText;
+using testing::ModelGame;
 using testing::PutFile;
+using testing::TempDir;
 
 std::array<std::int16_t, 46> Counts(std::initializer_list<std::int16_t> first) {
   std::array<std::int16_t, 46> counts{};

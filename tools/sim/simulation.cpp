@@ -241,7 +241,8 @@ class Session {
     }
     out_ << (any ? "" : " nothing") << "\n";
     out_ << "kinds caught: " << Kinds(s.CatchCount) << " / 40"
-         << (settings_.save ? " (saved at exit)" : " (no exit: each landing saved its catch)") << "\n";
+         << (settings_.save ? " (saved at exit)" : " (no exit: each landing saved its catch)")
+         << "\n";
   }
 
   const Settings& settings_;
