@@ -189,30 +189,6 @@ setpriv --reuid=65534 --regid=65534 --clear-groups \
   "${command[@]}" >"$game_log" 2>&1 &
 game_pid=$!
 
-tree() { xwininfo -root -tree 2>/dev/null; }
-geometry() { tree | awk -v n="\"$1\":" '$2 == n { print $(NF-1); exit }'; }
-window_id() { tree | awk -v n="\"$1\":" '$2 == n { print $1; exit }'; }
-mapped() { xwininfo -id "$(window_id "$1")" 2>/dev/null | grep -q "Map State: IsViewable"; }
-wait_for() {  # wait_for <window name> <tenths of a second>
-  for _ in $(seq "$2"); do
-    [ -n "$(geometry "$1")" ] && mapped "$1" && return 0
-    sleep 0.1
-  done
-  return 1
-}
-wait_end() {  # wait_end <tenths of a second>; the status in $rc
-  for _ in $(seq "$1"); do
-    if ! kill -0 "$game_pid" 2>/dev/null; then
-      wait "$game_pid"
-      rc=$?
-      game_pid=""
-      return 0
-    fi
-    sleep 0.1
-  done
-  rc=124
-  return 1
-}
 
 check "the Exec line ($exec_line) starts the scene as user 65534" wait_for frmMan 150
 for name in frmCon frmMan frmSea; do

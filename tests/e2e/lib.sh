@@ -11,6 +11,12 @@
 #                                       sets DISPLAY and xvfb_pid; false when
 #                                       it did not come up. XVFB_SCREEN gives
 #                                       its size (1024x768x24).
+#   geometry <name>, window_id <name>   "WxH+X+Y" and the id of the top-level
+#                                       X window of that name; empty if none
+#   mapped <name>                       whether that window is viewable
+#   wait_for <name> <tenths>            waits for it to exist and be viewable
+#   wait_end <tenths>                   waits for $game_pid to end; its exit
+#                                       status in $rc (124 when it did not)
 passed=0
 failed=0
 pass() {
@@ -47,4 +53,33 @@ start_xvfb() {
   fi
   DISPLAY=":$(head -n1 "$folder/display")"
   export DISPLAY
+}
+
+x_tree() { xwininfo -root -tree 2>/dev/null; }
+geometry() { x_tree | awk -v n="\"$1\":" '$2 == n { print $(NF-1); exit }'; }
+window_id() { x_tree | awk -v n="\"$1\":" '$2 == n { print $1; exit }'; }
+mapped() { xwininfo -id "$(window_id "$1")" 2>/dev/null | grep -q "Map State: IsViewable"; }
+wait_for() {
+  for _ in $(seq "$2"); do
+    [ -n "$(geometry "$1")" ] && mapped "$1" && return 0
+    sleep 0.1
+  done
+  return 1
+}
+
+game_pid=""
+rc=0
+wait_end() {
+  for _ in $(seq "$1"); do
+    if ! kill -0 "$game_pid" 2>/dev/null; then
+      wait "$game_pid"
+      rc=$?
+      game_pid=""
+      return 0
+    fi
+    sleep 0.1
+  done
+  # shellcheck disable=SC2034  # read by the checks
+  rc=124
+  return 1
 }

@@ -60,35 +60,10 @@ done
 mkdir -p "$work/run"
 cp "$exe" "$work/run/marivo2"
 
-tree() { xwininfo -root -tree 2>/dev/null; }
-# "WxH+X+Y" of the top-level window with this name, empty when there is none.
-geometry() { tree | awk -v n="\"$1\":" '$2 == n { print $(NF-1); exit }'; }
-window_id() { tree | awk -v n="\"$1\":" '$2 == n { print $1; exit }'; }
-wait_for() {  # wait_for <window name> <tenths of a second>
-  for _ in $(seq "$2"); do
-    [ -n "$(geometry "$1")" ] && return 0
-    sleep 0.1
-  done
-  return 1
-}
 start_game() {
   (cd "$work/run" && exec ./marivo2) >"$work/game.log" 2>&1 &
   game_pid=$!
   wait_for frmMan 100
-}
-# Waits up to $1 tenths of a second for the game to end; its status in $rc.
-wait_end() {
-  for _ in $(seq "$1"); do
-    if ! kill -0 "$game_pid" 2>/dev/null; then
-      wait "$game_pid"
-      rc=$?
-      game_pid=""
-      return 0
-    fi
-    sleep 0.1
-  done
-  rc=124
-  return 1
 }
 record_ok() {
   local ini=$work/run/marivo2.ini
@@ -122,7 +97,7 @@ check "frmCon stays out of the way of the focus (tool window)" \
 import -window root "$artifacts/scene.png" 2>/dev/null
 
 # ---- One copy per user: a second start says so, OK ends it, one scene.
-count_named() { tree | awk -v n="\"$1\":" '$2 == n { c++ } END { print c + 0 }'; }
+count_named() { x_tree | awk -v n="\"$1\":" '$2 == n { c++ } END { print c + 0 }'; }
 (cd "$work/run" && exec ./marivo2) >"$work/second.log" 2>&1 &
 second_pid=$!
 box=""
