@@ -5,22 +5,19 @@
 // and values are dropped; one pair of matching quotes around a whole value
 // is dropped; the first matching section and the first matching key in it
 // win; lines end in CR, LF or CRLF; a value is cut at 510 characters; keys
-// before the first section header belong to no section. Any bytes at all
-// read as these rules say, without crashing.
+// before the first section header belong to no section. A leading UTF-8
+// byte-order mark (an editor's "UTF-8 with BOM") is read through and kept.
+// Any bytes at all read as these rules say, without crashing.
 //
 // Writing rewrites the whole file: the new content goes to a fresh file
 // beside the old one, is flushed to the disk and then renamed over the
 // old one, so that a program that dies half-way leaves either the old file
 // or the new one, never a truncated mixture. Every other line is kept as
-// it was.
+// it was. A record that is a symbolic link is written where the link leads
+// (the temporary beside the target, so the rename stays atomic) and the
+// link stays; something that is not a regular file is never written over.
 #include "platform/profile.h"
 
-#include <cstdio>
-#include <filesystem>
-#include <fstream>
-#include <sstream>
-#include <string_view>
-#include <system_error>
 #include <vector>
 
 #ifndef _WIN32
@@ -28,11 +25,17 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
-#endif
+
 #include <cerrno>
+#include <climits>
+#endif
 
 namespace marivo::profile {
 namespace {
+
+constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
+constexpr std::string_view kTemporaryMarker = ".saving-";
+constexpr std::size_t kTemporaryRandom = 6;  // the letters or digits mkstemp puts there
 
 constexpr std::size_t kMaxValue = 510;
 
@@ -107,27 +110,6 @@ bool KeyOf(std::string_view line, std::string_view& key, std::string_view& value
   return !key.empty();
 }
 
-// Whether something is at `path`. A path we may not even look at counts
-// as taken, so that it is never mistaken for a fresh, empty file.
-bool Exists(const std::string& path) {
-  std::error_code error;
-  const std::filesystem::file_status status = std::filesystem::status(path, error);
-  if (error) {
-    return error != std::errc::no_such_file_or_directory && error != std::errc::not_a_directory;
-  }
-  return std::filesystem::exists(status);
-}
-
-bool ReadWholeFile(const std::string& path, std::string& out) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return false;
-  std::ostringstream buffer;
-  buffer << in.rdbuf();
-  if (in.bad()) return false;
-  out = buffer.str();
-  return true;
-}
-
 // The first line index of the section's body and one past its end, or
 // false when the file has no such section.
 bool FindSection(const std::vector<Line>& lines, std::string_view section, std::size_t& begin,
@@ -147,120 +129,26 @@ bool Unsafe(std::string_view s) {
   return s.find('\r') != std::string_view::npos || s.find('\n') != std::string_view::npos;
 }
 
-#ifdef _WIN32
-bool ReplaceFile(const std::string& path, const std::string& content) {
-  const std::string temp = path + ".new";
-  {
-    std::ofstream out(temp, std::ios::binary | std::ios::trunc);
-    if (!out) return false;
-    out.write(content.data(), static_cast<std::streamsize>(content.size()));
-    out.flush();
-    if (!out) {
-      out.close();
-      std::remove(temp.c_str());
-      return false;
-    }
+// The mark itself, and the text behind it.
+std::string_view SplitMark(std::string_view content, std::string_view& body) {
+  if (content.substr(0, kByteOrderMark.size()) == kByteOrderMark) {
+    body = content.substr(kByteOrderMark.size());
+    return kByteOrderMark;
   }
-  std::error_code error;
-  std::filesystem::rename(temp, path, error);
-  if (error) {
-    std::remove(temp.c_str());
-    return false;
-  }
-  return true;
-}
-#else
-bool WriteAll(int fd, const std::string& content) {
-  std::size_t done = 0;
-  while (done < content.size()) {
-    const ssize_t n = ::write(fd, content.data() + done, content.size() - done);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      return false;
-    }
-    done += static_cast<std::size_t>(n);
-  }
-  return true;
+  body = content;
+  return {};
 }
 
-std::string FolderOf(const std::string& path) {
-  const std::size_t slash = path.rfind('/');
-  if (slash == std::string::npos) return ".";
-  if (slash == 0) return "/";
-  return path.substr(0, slash);
+bool IsAlnum(char c) {
+  return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9');
 }
-
-// Whether `name` is one of our own temporaries for the file `base`: the
-// base name, a dot and the six letters or digits mkstemp puts there.
-bool IsTemporaryOf(std::string_view name, std::string_view base) {
-  if (name.size() != base.size() + 7 || name.substr(0, base.size()) != base ||
-      name[base.size()] != '.') {
-    return false;
-  }
-  for (const char c : name.substr(base.size() + 1)) {
-    const bool alnum = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9');
-    if (!alnum) return false;
-  }
-  return true;
-}
-
-// A writer killed between creating its temporary file and renaming it
-// leaves the temporary behind. After a write has succeeded nothing of ours
-// is in flight (one copy of the game runs at a time), so the leftovers of
-// this file, and only those, go.
-void RemoveStaleTemporaries(const std::string& path) {
-  const std::string folder = FolderOf(path);
-  const std::size_t slash = path.rfind('/');
-  const std::string base = slash == std::string::npos ? path : path.substr(slash + 1);
-  DIR* dir = ::opendir(folder.c_str());
-  if (dir == nullptr) return;
-  while (const dirent* entry = ::readdir(dir)) {
-    if (!IsTemporaryOf(entry->d_name, base)) continue;
-    const std::string stale = folder + "/" + entry->d_name;
-    struct stat info {};
-    if (::lstat(stale.c_str(), &info) == 0 && S_ISREG(info.st_mode)) ::unlink(stale.c_str());
-  }
-  ::closedir(dir);
-}
-
-bool ReplaceFile(const std::string& path, const std::string& content) {
-  std::string temp = path + ".XXXXXX";
-  const int fd = ::mkstemp(temp.data());
-  if (fd < 0) return false;
-  // The record keeps the permissions it had; a new one is readable by all.
-  struct stat old {};
-  const bool existed = ::stat(path.c_str(), &old) == 0;
-  // A file marked read-only for everyone stays as it is, whoever we are.
-  if (existed && (old.st_mode & 0222) == 0) {
-    ::close(fd);
-    ::unlink(temp.c_str());
-    return false;
-  }
-  const mode_t mode = existed ? (old.st_mode & 07777) : 0644;
-  bool ok = ::fchmod(fd, mode) == 0 && WriteAll(fd, content) && ::fsync(fd) == 0;
-  if (::close(fd) != 0) ok = false;
-  if (ok && ::rename(temp.c_str(), path.c_str()) != 0) ok = false;
-  if (!ok) {
-    ::unlink(temp.c_str());
-    return false;
-  }
-  // Make the rename itself durable.
-  const int dir = ::open(FolderOf(path).c_str(), O_RDONLY | O_DIRECTORY);
-  if (dir >= 0) {
-    ::fsync(dir);
-    ::close(dir);
-  }
-  RemoveStaleTemporaries(path);
-  return true;
-}
-#endif
 
 }  // namespace
 
-std::string Read(const std::string& section, const std::string& key, const std::string& path) {
-  std::string all;
-  if (!ReadWholeFile(path, all)) return {};
-  const std::vector<Line> lines = SplitLines(all);
+std::string ValueIn(std::string_view content, std::string_view section, std::string_view key) {
+  std::string_view body;
+  SplitMark(content, body);
+  const std::vector<Line> lines = SplitLines(body);
   std::size_t begin = 0;
   std::size_t end = 0;
   if (!FindSection(lines, Trim(section), begin, end)) return {};
@@ -278,8 +166,8 @@ std::string Read(const std::string& section, const std::string& key, const std::
   return {};
 }
 
-bool Write(const std::string& section, const std::string& key, const std::string& value,
-           const std::string& path) {
+bool Store(std::string_view content, std::string_view section, std::string_view key,
+           std::string_view value, std::string& out) {
   const std::string_view sectionName = Trim(section);
   const std::string_view keyName = Trim(key);
   // Names or a value that would break the line structure are refused
@@ -289,12 +177,9 @@ bool Write(const std::string& section, const std::string& key, const std::string
       Unsafe(value)) {
     return false;
   }
-  std::string all;
-  // Only a missing file starts empty. One that exists but cannot be read
-  // (its mode, another owner) is refused: rewriting it from nothing would
-  // replace every line it holds with this one key.
-  if (!ReadWholeFile(path, all) && Exists(path)) return false;
-  const std::vector<Line> lines = SplitLines(all);
+  std::string_view body;
+  const std::string_view mark = SplitMark(content, body);
+  const std::vector<Line> lines = SplitLines(body);
 
   std::string_view eol = "\r\n";
   for (const Line& l : lines) {
@@ -303,7 +188,8 @@ bool Write(const std::string& section, const std::string& key, const std::string
       break;
     }
   }
-  const std::string entry = std::string(keyName) + "=" + value;
+  std::string entry(keyName);
+  entry.append("=").append(value);
 
   // Where the entry goes: replacing line `replace`, or inserted before line
   // `insert`; a new section is appended at the end.
@@ -325,8 +211,9 @@ bool Write(const std::string& section, const std::string& key, const std::string
     }
   }
 
-  std::string out;
-  out.reserve(all.size() + entry.size() + sectionName.size() + 8);
+  out.clear();
+  out.reserve(content.size() + entry.size() + sectionName.size() + 8);
+  out.append(mark);
   auto put = [&](std::string_view text, std::string_view ending, bool last) {
     out.append(text);
     // A line that gets another line after it needs an ending.
@@ -348,7 +235,198 @@ bool Write(const std::string& section, const std::string& key, const std::string
   } else if (appendAtEnd) {
     out.append(entry).append(eol);
   }
-  return ReplaceFile(path, out);
+  return true;
 }
+
+std::string TemporaryPrefix(std::string_view fileName) {
+  std::string prefix = ".";
+  prefix.append(fileName).append(kTemporaryMarker);
+  return prefix;
+}
+
+bool IsTemporaryOf(std::string_view name, std::string_view fileName) {
+  const std::string prefix = TemporaryPrefix(fileName);
+  if (name.size() != prefix.size() + kTemporaryRandom || name.substr(0, prefix.size()) != prefix) {
+    return false;
+  }
+  for (const char c : name.substr(prefix.size())) {
+    if (!IsAlnum(c)) return false;
+  }
+  return true;
+}
+
+#ifndef _WIN32
+namespace {
+
+std::string FolderOf(const std::string& path) {
+  const std::size_t slash = path.rfind('/');
+  if (slash == std::string::npos) return ".";
+  if (slash == 0) return "/";
+  return path.substr(0, slash);
+}
+
+std::string NameOf(const std::string& path) {
+  const std::size_t slash = path.rfind('/');
+  return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+bool WriteAll(int fd, std::string_view content) {
+  std::size_t done = 0;
+  while (done < content.size()) {
+    const ssize_t n = ::write(fd, content.data() + done, content.size() - done);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return false;
+    }
+    done += static_cast<std::size_t>(n);
+  }
+  return true;
+}
+
+// What is at a path: nothing, a regular file (with its status), or
+// something else (a folder, a device, a path we may not even look at).
+enum class Kind { Missing, Regular, Other };
+
+Kind KindOf(const std::string& path, struct stat& info) {
+  if (::stat(path.c_str(), &info) == 0) return S_ISREG(info.st_mode) ? Kind::Regular : Kind::Other;
+  // A path we may not look at counts as taken, so that it is never
+  // mistaken for a fresh, empty file.
+  return errno == ENOENT || errno == ENOTDIR ? Kind::Missing : Kind::Other;
+}
+
+// The whole of a regular file. Anything else (a device, a folder, a fifo
+// that would never end) is not read.
+bool ReadWholeFile(const std::string& path, std::string& out) {
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+  if (fd < 0) return false;
+  struct stat info {};
+  bool ok = ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode);
+  std::string all;
+  char buffer[8192];
+  while (ok) {
+    const ssize_t got = ::read(fd, buffer, sizeof buffer);
+    if (got == 0) break;
+    if (got < 0) {
+      if (errno == EINTR) continue;
+      ok = false;
+      break;
+    }
+    all.append(buffer, static_cast<std::size_t>(got));
+  }
+  ::close(fd);
+  if (ok) out = std::move(all);
+  return ok;
+}
+
+// A writer killed between creating its temporary file and renaming it
+// leaves the temporary behind. After a write has succeeded nothing of ours
+// is in flight (one copy of the game runs at a time), so the leftovers of
+// this file, and only those, go.
+void RemoveStaleTemporaries(const std::string& path) {
+  const std::string folder = FolderOf(path);
+  const std::string base = NameOf(path);
+  DIR* dir = ::opendir(folder.c_str());
+  if (dir == nullptr) return;
+  while (const dirent* entry = ::readdir(dir)) {
+    if (!IsTemporaryOf(entry->d_name, base)) continue;
+    const std::string stale = folder + "/" + entry->d_name;
+    struct stat info {};
+    if (::lstat(stale.c_str(), &info) == 0 && S_ISREG(info.st_mode)) ::unlink(stale.c_str());
+  }
+  ::closedir(dir);
+}
+
+// Writes `content` to a temporary beside `target` (a path that is no
+// link) and renames it over `target`.
+bool ReplaceFile(const std::string& target, std::string_view content, mode_t mode,
+                 const struct stat* old) {
+  std::string temp = FolderOf(target) + "/" + TemporaryPrefix(NameOf(target)) + "XXXXXX";
+  const int fd = ::mkstemp(temp.data());
+  if (fd < 0) return false;
+  // Root saving someone's record leaves it theirs.
+  if (old != nullptr && ::geteuid() == 0) {
+    [[maybe_unused]] const int owned = ::fchown(fd, old->st_uid, old->st_gid);
+  }
+  bool ok = ::fchmod(fd, mode) == 0 && WriteAll(fd, content) && ::fsync(fd) == 0;
+  if (::close(fd) != 0) ok = false;
+  if (ok && ::rename(temp.c_str(), target.c_str()) != 0) ok = false;
+  if (!ok) {
+    ::unlink(temp.c_str());
+    return false;
+  }
+  // Make the rename itself durable.
+  const int dir = ::open(FolderOf(target).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (dir >= 0) {
+    ::fsync(dir);
+    ::close(dir);
+  }
+  RemoveStaleTemporaries(target);
+  return true;
+}
+
+// The file a write may replace: where the links lead, a regular file or
+// nothing yet, and not marked read-only for everyone (which stays as it
+// is, whoever we are). Its status in `info` when it exists.
+bool WritableTarget(const std::string& path, std::string& target, Kind& kind, struct stat& info) {
+  target = FinalTarget(path);
+  if (target.empty()) return false;
+  kind = KindOf(target, info);
+  if (kind == Kind::Other) return false;
+  return kind == Kind::Missing || (info.st_mode & 0222) != 0;
+}
+
+bool SaveTo(const std::string& target, Kind kind, const struct stat& info,
+            std::string_view content) {
+  // Never wider than rw-r--r--, nor wider than the file was.
+  const mode_t mode = kind == Kind::Regular ? (info.st_mode & 0644) : 0644;
+  return ReplaceFile(target, content, mode, kind == Kind::Regular ? &info : nullptr);
+}
+
+}  // namespace
+
+std::string FinalTarget(const std::string& path) {
+  std::string current = path;
+  for (int hop = 0; hop < 40; ++hop) {
+    struct stat info {};
+    if (::lstat(current.c_str(), &info) != 0 || !S_ISLNK(info.st_mode)) return current;
+    std::string link(PATH_MAX, '\0');
+    const ssize_t n = ::readlink(current.c_str(), link.data(), link.size());
+    if (n < 0 || std::size_t(n) >= link.size()) return {};
+    link.resize(std::size_t(n));
+    if (link.empty()) return {};
+    current = link.front() == '/' ? link : FolderOf(current) + "/" + link;
+  }
+  return {};  // a loop of links
+}
+
+std::string Read(const std::string& section, const std::string& key, const std::string& path) {
+  std::string all;
+  if (!ReadWholeFile(path, all)) return {};
+  return ValueIn(all, section, key);
+}
+
+bool Write(const std::string& section, const std::string& key, const std::string& value,
+           const std::string& path) {
+  std::string target;
+  Kind kind = Kind::Missing;
+  struct stat info {};
+  if (!WritableTarget(path, target, kind, info)) return false;
+  std::string all;
+  // Only a missing file starts empty. One that exists but cannot be read
+  // (its mode, another owner) is refused: rewriting it from nothing would
+  // replace every line it holds with this one key.
+  if (kind == Kind::Regular && !ReadWholeFile(target, all)) return false;
+  std::string out;
+  if (!Store(all, section, key, value, out)) return false;
+  return SaveTo(target, kind, info, out);
+}
+
+bool SaveWhole(const std::string& path, const std::string& content) {
+  std::string target;
+  Kind kind = Kind::Missing;
+  struct stat info {};
+  return WritableTarget(path, target, kind, info) && SaveTo(target, kind, info, content);
+}
+#endif
 
 }  // namespace marivo::profile

@@ -23,7 +23,7 @@ Game::Game(Platform& platform)
   // The desktop is going away (logoff, shutdown, a termination signal):
   // keep this run's catches exactly as the exit item would, then end.
   platform.SetSessionEndingHandler([this] {
-    SaveCatchCounts(*this);
+    SaveCatchCounts(*this, false);  // nobody is left to read a box
     this->platform.End();
   });
   platform.SetScreenChangedHandler([this] { OnScreenChanged(); });

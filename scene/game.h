@@ -8,6 +8,7 @@
 
 #include "catch/frmFish.h"
 #include "catch/frmUki.h"
+#include "catch/record.h"
 #include "platform/platform.h"
 #include "scene/frmMan.h"
 #include "scene/frmSea.h"
@@ -35,10 +36,8 @@ class Game {
 
   Platform& platform;
   GameState state;
-  // This run's record file, and where reads come from (the same file, but
-  // while an old record could not be carried over, that old record).
-  std::string recordPath;
-  std::string recordReadPath;
+  // This run's record file and what the run knows about it.
+  RecordState record;
 
   // True when start-up found another copy of the game running and ended.
   bool RefusedAsSecondCopy() const { return refusedAsSecondCopy_; }

@@ -1,11 +1,13 @@
 // Our own settings-file reader and writer: the reading rules, writes that
 // keep everything else in the file, atomic replacement, refused writes
-// reported as such, and content no file should hold.
+// reported as such, byte-order marks, links, modes, and content no file
+// should hold.
 #include "platform/profile.h"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <random>
@@ -146,6 +148,82 @@ TEST_F(ProfileFile, RefusedWritesReportFailureAndKeepTheOldContent) {
   EXPECT_FALSE(profile::Write("Da]ta", "k", "1", Path()));
   EXPECT_FALSE(profile::Write("Data", " ", "1", Path()));
   EXPECT_EQ(Content(), "[Data]\nTyouka=old\n");
+}
+
+TEST_F(ProfileFile, AByteOrderMarkIsReadThroughAndKept) {
+  Put("\xEF\xBB\xBF[Data]\r\nTyouka=005\r\nComplete=1\r\n");
+  EXPECT_EQ(Read("Data", "Tyouka"), "005");
+  ASSERT_TRUE(profile::Write("Data", "Tyouka", "006", Path()));
+  EXPECT_EQ(Content(), "\xEF\xBB\xBF[Data]\r\nTyouka=006\r\nComplete=1\r\n");
+  // A mark anywhere else is just bytes of the line.
+  Put("[Data]\r\n\xEF\xBB\xBFTyouka=005\r\n");
+  EXPECT_EQ(Read("Data", "Tyouka"), "");
+}
+
+TEST_F(ProfileFile, LinksAreWrittenWhereTheyLeadAndNothingButAFileIsWrittenOver) {
+  const fs::path app = dir_.Path() / "app";
+  const fs::path dotfiles = dir_.Path() / "dotfiles";
+  fs::create_directories(app);
+  fs::create_directories(dotfiles);
+  auto names = [](const fs::path& folder) {
+    std::vector<std::string> all;
+    for (const auto& e : fs::directory_iterator(folder)) all.push_back(e.path().filename());
+    std::sort(all.begin(), all.end());
+    return all;
+  };
+  {  // To a file in another folder, by a relative link: updated there.
+    const fs::path link = app / "marivo2.ini";
+    const fs::path target = dotfiles / "marivo2.ini";
+    testing::PutFile(target, "[Data]\nTyouka=001\n");
+    fs::create_symlink("../dotfiles/marivo2.ini", link);
+    ASSERT_TRUE(profile::Write("Data", "Complete", "1", link.string()));
+    EXPECT_TRUE(fs::is_symlink(link));
+    EXPECT_EQ(testing::FileText(target), "[Data]\nTyouka=001\nComplete=1\n");
+    EXPECT_EQ(names(app), std::vector<std::string>{"marivo2.ini"});
+    EXPECT_EQ(names(dotfiles), std::vector<std::string>{"marivo2.ini"});
+    fs::remove(link);
+  }
+  {  // Dangling: the file it names is made.
+    const fs::path link = app / "marivo2.ini";
+    fs::create_symlink(dotfiles / "new.ini", link);
+    ASSERT_TRUE(profile::Write("Data", "Tyouka", "002", link.string()));
+    EXPECT_TRUE(fs::is_symlink(link));
+    EXPECT_EQ(testing::FileText(dotfiles / "new.ini"), "[Data]\r\nTyouka=002\r\n");
+    fs::remove(link);
+  }
+  {  // To /dev/null, or a folder in the record's place: refused, left as they are.
+    const fs::path link = app / "marivo2.ini";
+    fs::create_symlink("/dev/null", link);
+    EXPECT_FALSE(profile::Write("Data", "Tyouka", "003", link.string()));
+    EXPECT_FALSE(profile::SaveWhole(link.string(), "[Data]\n"));
+    EXPECT_TRUE(fs::is_symlink(link));
+    EXPECT_TRUE(fs::is_character_file("/dev/null"));
+    fs::remove(link);
+    fs::create_directory(link);
+    EXPECT_FALSE(profile::Write("Data", "Tyouka", "003", link.string()));
+    EXPECT_TRUE(fs::is_directory(link));
+    EXPECT_EQ(names(app), std::vector<std::string>{"marivo2.ini"});
+  }
+  {  // Links in a circle lead nowhere.
+    fs::create_symlink("b.ini", app / "a.ini");
+    fs::create_symlink("a.ini", app / "b.ini");
+    EXPECT_FALSE(profile::Write("Data", "Tyouka", "004", (app / "a.ini").string()));
+  }
+}
+
+TEST_F(ProfileFile, ANewOrReplacedFileIsNeverMoreOpenThanReadableByAll) {
+  auto mode = [&] {
+    struct stat info {};
+    ::stat(Path().c_str(), &info);
+    return info.st_mode & 07777;
+  };
+  ASSERT_TRUE(profile::Write("Data", "Tyouka", "001", Path()));
+  EXPECT_EQ(mode(), 0644u);
+  for (const mode_t before : {0666u, 0777u, 0600u, 0640u, 0200u | 0400u}) {
+    ::chmod(Path().c_str(), before);
+    ASSERT_TRUE(profile::Write("Data", "Tyouka", "002", Path()));
+    EXPECT_EQ(mode(), before & 0644u) << std::oct << before;
+  }
 }
 
 TEST_F(ProfileFile, HostileContentReadsByTheRulesWithoutCrashing) {

@@ -2,10 +2,13 @@
 // counted, one record place per run, records that cannot be read left
 // alone, one copy of the game at a time, the leftovers of interrupted
 // writes, and a scene that follows the screen.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/mount.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -63,15 +66,32 @@ void LandKind(ModelGame& g, int kind) {
   ASSERT_TRUE(Survives([&] { LandCatch(g.game, withCatch); }));
 }
 
+// Where the first journal line starting with `prefix` stands; -1 when none.
+long FirstIndex(const ModelGame& g, const std::string& prefix) {
+  const auto& journal = g.model.Journal();
+  for (std::size_t i = 0; i < journal.size(); ++i) {
+    if (journal[i].rfind(prefix, 0) == 0) return long(i);
+  }
+  return -1;
+}
+
 TEST(RecordSafety, ALandedCatchIsOnDiskBeforeItIsShownAndOutlivesARunThatDies) {
   TempDir root;
   Places places(root.Path());
   {
     ModelGame g(places.Options());
     ASSERT_TRUE(g.Start());
+    g.model.ClearJournal();
     LandKind(g, 3);
     ASSERT_EQ(g.game.state.CatchCount[3], 1);
     EXPECT_EQ(FileText(places.beside), Record("000000000001"));
+    // The catch's picture, then the save, then the catch comes into view.
+    const long picture = FirstIndex(g, "picture frmFish ");
+    const long save = FirstIndex(g, "write Data Tyouka=");
+    const long shown = FirstIndex(g, "show frmFish");
+    ASSERT_GE(picture, 0);
+    EXPECT_LT(picture, save);
+    EXPECT_LT(save, shown);
     // The run ends here without the exit item or a session end: a crash.
   }
   ModelGame next(places.Options());
@@ -152,6 +172,160 @@ TEST(RecordPlace, OneFileChosenAtStartUpForEveryCombination) {
   }
 }
 
+TEST(RecordPlace, TwoRecordsMergeIntoThisRunsPlaceAndTheOtherIsLeftAlone) {
+  TempDir root;
+  Places p(root.Path());
+  PutFile(p.beside, Record("009000003"));
+  PutFile(p.perUser, Record("001005000", true));
+  const std::string perUser = FileText(p.perUser);
+  ModelGame g(p.Options());
+  ASSERT_TRUE(g.Start());
+  const auto& c = g.game.state.CatchCount;
+  EXPECT_EQ(std::vector<int>({c[0], c[1], c[2]}), std::vector<int>({9, 5, 3}));
+  EXPECT_TRUE(g.game.frmMenu.mComplete.Visible());
+  EXPECT_EQ(FileText(p.beside), Record("009005003", true));
+  EXPECT_EQ(FileText(p.perUser), perUser);
+}
+
+// The record beside the program turns into a folder during the run.
+void SpoilRecord(const Places& p) {
+  fs::remove(p.beside);
+  fs::create_directory(p.beside);
+}
+
+TEST(RecordSafety, AFailedSaveMovesTheWholeCollectionToTheOtherPlace) {
+  TempDir root;
+  Places p(root.Path());
+  PutFile(p.beside, Record("002", true));
+  ModelGame g(p.Options());
+  ASSERT_TRUE(g.Start());
+  SpoilRecord(p);
+  LandKind(g, 1);
+  EXPECT_EQ(FileText(p.perUser), Record("002001", true));
+  EXPECT_EQ(ActiveRecordPath(g.game), p.perUser.string()) << "and later saves go there too";
+  LandKind(g, 1);
+  EXPECT_EQ(FileText(p.perUser), Record("002002", true));
+  EXPECT_TRUE(g.model.Messages().empty()) << "nothing was lost, nothing to tell";
+  EXPECT_TRUE(fs::is_directory(p.beside));
+}
+
+TEST(RecordSafety, ASaveNoPlaceTakesIsToldOnceTheLandingGoesOnAndTheExitSavesAll) {
+  TempDir root;
+  Places p(root.Path());
+  ModelBackend::Options options = p.Options();
+  options.userSettingsDir.clear();  // nowhere else to go
+  PutFile(p.beside, Record("002"));
+  ModelGame g(options);
+  ASSERT_TRUE(g.Start());
+  SpoilRecord(p);
+  g.model.ClearJournal();
+  LandKind(g, 1);
+  const std::string told = std::string(kSaveFailedMessage) + "\n" + p.beside.string();
+  EXPECT_EQ(g.model.Messages(), std::vector<std::string>{told});
+  // The box came up before the catch did, and the landing went on to its end.
+  EXPECT_LT(FirstIndex(g, "message "), FirstIndex(g, "show frmFish"));
+  EXPECT_GE(FirstIndex(g, "text frmC " + FishName(1)), 0);
+  EXPECT_FALSE(g.game.frmFish.IsLoaded());
+  EXPECT_EQ(g.game.state.Busy, kFalse);
+  LandKind(g, 2);
+  EXPECT_EQ(g.model.Messages().size(), 1u) << "told once per run";
+  EXPECT_EQ(g.game.record.failedSaves, 2);
+  EXPECT_EQ(g.game.state.CatchCount[1] + g.game.state.CatchCount[2], 2);
+  // The place is fit again: the exit item's save brings the whole run home.
+  fs::remove(p.beside);
+  g.model.QueueMenuChoice("mend");
+  g.model.PressAt(g.model.Elapsed() + 10, kButtonRight);
+  g.model.ReleaseAt(g.model.Elapsed() + 15, kButtonRight);
+  EXPECT_FALSE(g.RunFor(1000));
+  EXPECT_EQ(FileText(p.beside), Record("002001001"));
+
+  // At the session's end nobody is there to answer a box: a failed save
+  // ends the run quietly.
+  ModelGame ending(options);
+  ASSERT_TRUE(ending.Start());
+  SpoilRecord(p);
+  ending.model.SessionEndAt(ending.model.Elapsed() + 10);
+  EXPECT_FALSE(ending.RunFor(1000));
+  EXPECT_TRUE(ending.model.Messages().empty());
+}
+
+TEST(RecordSafety, ARecordLinkedToNothingUsefulSendsTheRunToTheOtherPlace) {
+  TempDir root;
+  Places p(root.Path());
+  fs::create_symlink("/dev/null", p.beside);
+  ModelGame g(p.Options());
+  ASSERT_TRUE(g.Start());
+  LandKind(g, 0);
+  EXPECT_EQ(FileText(p.perUser), Record("001"));
+  EXPECT_TRUE(fs::is_symlink(p.beside));
+  EXPECT_TRUE(fs::is_character_file("/dev/null"));
+}
+
+// A small file system of its own (root only), to fill to the last byte.
+class SmallDisk {
+ public:
+  explicit SmallDisk(const fs::path& at) : at_(at) {
+    mounted_ = ::mount("tmpfs", at.c_str(), "tmpfs", 0, "size=64k") == 0;
+  }
+  ~SmallDisk() {
+    if (mounted_) ::umount2(at_.c_str(), MNT_DETACH);
+  }
+  bool Mounted() const { return mounted_; }
+  // Writes a filler until the disk refuses another byte.
+  void Fill() const {
+    const int fd = ::open((at_ / "filler").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    ASSERT_GE(fd, 0);
+    const std::string block(4096, 'x');
+    while (::write(fd, block.data(), block.size()) > 0) {
+    }
+    while (::write(fd, block.data(), 1) > 0) {
+    }
+    ::close(fd);
+  }
+
+ private:
+  fs::path at_;
+  bool mounted_ = false;
+};
+
+TEST(RecordSafety, AFullDiskKeepsTheOldRecordWholeAndTheCatchGoesElsewhereOrIsTold) {
+  TempDir root;
+  Places p(root.Path());
+  SmallDisk disk(p.app);
+  if (!disk.Mounted()) GTEST_SKIP() << "mounting a small tmpfs needs root";
+  PutFile(p.beside, Record("002"));
+  auto onlyRecordAndFiller = [&] {
+    std::vector<std::string> names;
+    for (const auto& e : fs::directory_iterator(p.app)) names.push_back(e.path().filename());
+    std::sort(names.begin(), names.end());
+    return names == std::vector<std::string>{"filler", "marivo2.ini"};
+  };
+  {
+    ModelGame g(p.Options());
+    ASSERT_TRUE(g.Start());
+    disk.Fill();
+    LandKind(g, 1);
+    EXPECT_EQ(FileText(p.beside), Record("002"));
+    EXPECT_TRUE(onlyRecordAndFiller()) << "no temporary is left on the full disk";
+    EXPECT_EQ(FileText(p.perUser), Record("002001"));
+    EXPECT_TRUE(g.model.Messages().empty());
+  }
+  fs::remove(p.perUser);
+  fs::remove(p.app / "filler");
+  ModelBackend::Options options = p.Options();
+  options.userSettingsDir.clear();
+  ModelGame g(options);
+  ASSERT_TRUE(g.Start());
+  disk.Fill();
+  LandKind(g, 3);
+  EXPECT_EQ(g.model.Messages().size(), 1u);
+  EXPECT_EQ(FileText(p.beside), Record("002"));
+  EXPECT_TRUE(onlyRecordAndFiller());
+  fs::remove(p.app / "filler");  // room again: the next landing saves the run
+  LandKind(g, 3);
+  EXPECT_EQ(FileText(p.beside), Record("002000000002"));
+}
+
 // These need file modes to mean something: run as an unprivileged user
 // (the record_permissions test does that); as root they skip.
 class RecordPermissions : public ::testing::Test {
@@ -176,6 +350,22 @@ TEST_F(RecordPermissions, AnUnreadableRecordIsLeftByteForByteAndTheRunKeepsItsCa
   ::chmod(p.beside.c_str(), 0600);
   EXPECT_EQ(FileText(p.beside), Record("0FF", true));
   EXPECT_EQ(FileText(p.perUser), Record("000000000000001"));
+}
+
+TEST_F(RecordPermissions, AFolderThatTurnsReadOnlyMidRunSendsTheCollectionToTheUsersFolder) {
+  TempDir root;
+  Places p(root.Path());
+  PutFile(p.beside, Record("002"));
+  {
+    ModelGame g(p.Options());
+    ASSERT_TRUE(g.Start());
+    ::chmod(p.app.c_str(), 0555);
+    LandKind(g, 1);
+    EXPECT_TRUE(g.model.Messages().empty());
+  }
+  ::chmod(p.app.c_str(), 0755);
+  EXPECT_EQ(FileText(p.beside), Record("002"));
+  EXPECT_EQ(FileText(p.perUser), Record("002001"));
 }
 
 TEST_F(RecordPermissions, TheSettingsWriterRefusesToRewriteAFileItCannotRead) {
@@ -206,16 +396,20 @@ TEST(RecordWriter, LeftoversOfAnInterruptedWriteGoAtTheNextWriteAndNothingElseDo
   TempDir root;
   const fs::path file = root.Path() / "marivo2.ini";
   PutFile(file, Record("001"));
-  const std::vector<std::string> stale = {"marivo2.ini.a1B2c3", "marivo2.ini.ZZZZZZ"};
-  const std::vector<std::string> kept = {"marivo2.ini.bak", "marivo2.ini.a1B2c3d",
-                                         "marivo2.ini.a1-2c3", "other.ini.a1B2c3", "marivo2.ini"};
+  const std::vector<std::string> stale = {".marivo2.ini.saving-a1B2c3",
+                                          ".marivo2.ini.saving-ZZZZZZ"};
+  // A person's own backups, the names of older writers and near misses.
+  const std::vector<std::string> kept = {
+      "marivo2.ini.backup",          "marivo2.ini.a1B2c3",         "marivo2.ini.bak",
+      ".marivo2.ini.saving-a1B2c3d", ".marivo2.ini.saving-a1-2c3", ".other.ini.saving-a1B2c3",
+      "marivo2.ini.saving-a1B2c3",   ".marivo2.ini.savingXa1B2c3"};
   for (const auto& name : stale) PutFile(root.Path() / name, "half a record");
-  for (const auto& name : kept) {
-    if (name != "marivo2.ini") PutFile(root.Path() / name, "someone else's");
-  }
+  for (const auto& name : kept) PutFile(root.Path() / name, "someone else's");
+  fs::create_directory(root.Path() / ".marivo2.ini.saving-folder");
   ASSERT_TRUE(profile::Write("Data", "Complete", "1", file.string()));
   for (const auto& name : stale) EXPECT_FALSE(fs::exists(root.Path() / name)) << name;
-  for (const auto& name : kept) EXPECT_TRUE(fs::exists(root.Path() / name)) << name;
+  for (const auto& name : kept) EXPECT_EQ(FileText(root.Path() / name), "someone else's") << name;
+  EXPECT_TRUE(fs::is_directory(root.Path() / ".marivo2.ini.saving-folder"));
   EXPECT_EQ(FileText(file), Record("001", true));
 }
 

@@ -109,7 +109,7 @@ TEST(RecordRead, CompleteMustBeExactlyOneAfterTheBlanksGo) {
   }
 }
 
-TEST(RecordWrite, ARefusedWriteIsSurvivedAndReported) {
+TEST(RecordWrite, ARefusedWriteIsSurvivedReportedAndToldOnce) {
   TempDir dir;
   PutFile(dir.Path() / "file", "not a folder");
   ModelBackend::Options options;
@@ -117,7 +117,12 @@ TEST(RecordWrite, ARefusedWriteIsSurvivedAndReported) {
   ModelGame g(options);
   ASSERT_TRUE(g.Start());
   EXPECT_FALSE(WriteSetting(g.game, "Data", "Complete", "1"));
-  EXPECT_EQ(ReadSetting(g.game, "Data", "Complete"), "");
+  EXPECT_FALSE(SaveCatchCounts(g.game));
+  const std::string path = (dir.Path() / "file" / "sub" / "marivo2.ini").string();
+  EXPECT_EQ(g.model.Messages(), std::vector<std::string>{"釣果を保存できませんでした。\n" + path});
+  EXPECT_EQ(g.game.record.failedSaves, 2);
+  // The run still holds what it could not save.
+  EXPECT_EQ(ReadSetting(g.game, "Data", "Complete"), "1");
   EXPECT_EQ(g.game.state.ExeName, "marivo2");
 }
 

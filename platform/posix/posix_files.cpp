@@ -8,25 +8,32 @@
 #include <cerrno>
 #include <cstdlib>
 
+#include "platform/profile.h"
+
 namespace marivo::posix {
 
 FileAccess ProbeFile(const std::string& path) {
+  if (path.empty()) return FileAccess::Missing;
+  // A record that is a link is the file the link leads to: that is what a
+  // write replaces, and the temporary goes beside it.
+  const std::string target = profile::FinalTarget(path);
+  if (target.empty()) return FileAccess::Unreadable;  // links in a circle
   struct stat info {};
-  if (path.empty() || ::stat(path.c_str(), &info) != 0) {
+  if (::stat(target.c_str(), &info) != 0) {
     // A path we may not even look at (a folder without search rights) is
     // not a missing file: treat it as one we cannot read.
-    return errno == ENOENT || errno == ENOTDIR || path.empty() ? FileAccess::Missing
-                                                               : FileAccess::Unreadable;
+    return errno == ENOENT || errno == ENOTDIR ? FileAccess::Missing : FileAccess::Unreadable;
   }
+  // A folder, a device, /dev/null: never a record, never written over.
   if (!S_ISREG(info.st_mode)) return FileAccess::Unreadable;
-  if (::faccessat(AT_FDCWD, path.c_str(), R_OK, AT_EACCESS) != 0) return FileAccess::Unreadable;
+  if (::faccessat(AT_FDCWD, target.c_str(), R_OK, AT_EACCESS) != 0) return FileAccess::Unreadable;
   // Replacing the record writes a new file beside it and renames it over
   // the old one: that needs the folder, and the file itself must be
   // writable for the run to be allowed to change it at all.
-  const auto slash = path.find_last_of('/');
-  const std::string folder = slash == std::string::npos ? "." : path.substr(0, slash + 1);
+  const auto slash = target.find_last_of('/');
+  const std::string folder = slash == std::string::npos ? "." : target.substr(0, slash + 1);
   // A file marked read-only for everyone stays as it is, even for root.
-  if ((info.st_mode & 0222) == 0 || ::faccessat(AT_FDCWD, path.c_str(), W_OK, AT_EACCESS) != 0 ||
+  if ((info.st_mode & 0222) == 0 || ::faccessat(AT_FDCWD, target.c_str(), W_OK, AT_EACCESS) != 0 ||
       !FolderWritable(folder)) {
     return FileAccess::ReadOnly;
   }
@@ -54,16 +61,15 @@ bool MakeFolder(const std::string& folder) {
 }
 
 bool CopyFile(const std::string& from, const std::string& to) {
-  const int in = ::open(from.c_str(), O_RDONLY | O_CLOEXEC);
+  // The whole record, then one atomic replace where `to` leads, with the
+  // same care as every other save of the record.
+  const int in = ::open(from.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
   if (in < 0) return false;
-  const int out = ::open(to.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
-  if (out < 0) {
-    ::close(in);
-    return false;
-  }
-  bool ok = true;
+  struct stat info {};
+  bool ok = ::fstat(in, &info) == 0 && S_ISREG(info.st_mode);
+  std::string content;
   char buffer[4096];
-  for (;;) {
+  while (ok) {
     const ssize_t got = ::read(in, buffer, sizeof buffer);
     if (got == 0) break;
     if (got < 0) {
@@ -71,22 +77,10 @@ bool CopyFile(const std::string& from, const std::string& to) {
       ok = false;
       break;
     }
-    for (ssize_t done = 0; done < got;) {
-      const ssize_t put = ::write(out, buffer + done, static_cast<std::size_t>(got - done));
-      if (put < 0) {
-        if (errno == EINTR) continue;
-        ok = false;
-        break;
-      }
-      done += put;
-    }
-    if (!ok) break;
+    content.append(buffer, static_cast<std::size_t>(got));
   }
-  if (ok && ::fsync(out) != 0) ok = false;
   ::close(in);
-  if (::close(out) != 0) ok = false;
-  if (!ok) ::unlink(to.c_str());
-  return ok;
+  return ok && profile::SaveWhole(to, content);
 }
 
 InstanceLock::~InstanceLock() {

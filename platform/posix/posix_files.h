@@ -9,14 +9,16 @@
 
 namespace marivo::posix {
 
-// What this process may do with the file at `path` (effective ids, so an
-// unprivileged user sees the mode bits that root would ignore).
+// What this process may do with the file at `path`, or where its links
+// lead (effective ids, so an unprivileged user sees the mode bits that
+// root would ignore). Anything but a regular file is Unreadable.
 FileAccess ProbeFile(const std::string& path);
 // Whether a new file can be created in `folder`; false when it is missing.
 bool FolderWritable(const std::string& folder);
 // Creates `folder` and its missing parents (mode 0700 for new ones).
 bool MakeFolder(const std::string& folder);
-// Copies the bytes of `from` into a new or truncated `to`, mode 0600.
+// Puts the bytes of the regular file `from` into `to` (where its links
+// lead) by an atomic replace; a new file gets mode 0644.
 bool CopyFile(const std::string& from, const std::string& to);
 
 // The per-user lock that keeps a second copy of the game from starting:

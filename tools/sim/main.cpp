@@ -30,7 +30,11 @@ constexpr const char* kUsage =
     "  --quiet             print only the summary\n"
     "  --show-record FILE  print the forty counts and the completion flag of\n"
     "                      FILE without playing\n"
-    "  --help              print this text\n";
+    "  --help              print this text\n"
+    "\n"
+    "exit status: 0 when every save reached the record, 3 when one failed\n"
+    "(the summary says so), 2 for a wrong command line, 1 when the game\n"
+    "ended at start-up.\n";
 
 bool Number(const char* text, long low, long high, long& out) {
   char* end = nullptr;

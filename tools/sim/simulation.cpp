@@ -69,7 +69,8 @@ class Session {
       out_ << "stopped: " << e.what() << "\n";
     }
     Summary();
-    return 0;
+    // A save that reached no file is a failed session, whatever was caught.
+    return game_.record.failedSaves > 0 ? 3 : 0;
   }
 
  private:
@@ -168,12 +169,19 @@ class Session {
         ++empty_;
         ++outcomes_;
         Log("reeled in an empty hook");
+      } else if (line.rfind("message ", 0) == 0) {
+        Log("the game says: " + line.substr(8));
       } else if (line == "write Data Complete=1" && !completeLogged_) {
         completeLogged_ = true;
         Log("the collection is complete: the certificate is in the menu");
       }
     }
     model_.ClearJournal();
+    if (game_.record.failedSaves != failedSaves_) {
+      failedSaves_ = game_.record.failedSaves;
+      Log("SAVE FAILED: the record did not take the counts (" + std::to_string(failedSaves_) +
+          " so far); the game tries again at the next save");
+    }
     for (int i = 0; i < kFishKinds; ++i) {
       const auto k = std::size_t(i);
       if (s.CatchCount[k] != seen_[k]) {
@@ -240,9 +248,16 @@ class Session {
       }
     }
     out_ << (any ? "" : " nothing") << "\n";
-    out_ << "kinds caught: " << Kinds(s.CatchCount) << " / 40"
-         << (settings_.save ? " (saved at exit)" : " (no exit: each landing saved its catch)")
-         << "\n";
+    const int failed = game_.record.failedSaves;
+    out_ << "kinds caught: " << Kinds(s.CatchCount) << " / 40";
+    if (failed > 0) {
+      out_ << " (" << failed << (failed == 1 ? " save" : " saves")
+           << " failed: the record does not hold every catch)\n"
+           << "SAVE FAILED: " << game_.record.path << "\n";
+    } else {
+      out_ << (settings_.save ? " (saved at exit)" : " (no exit: each landing saved its catch)")
+           << "\n";
+    }
   }
 
   const Settings& settings_;
@@ -256,6 +271,7 @@ class Session {
   int castLevel_ = 30;
   int casts_ = 0, bites_ = 0, hooked_ = 0, landed_ = 0, escaped_ = 0, empty_ = 0;
   int outcomes_ = 0;
+  int failedSaves_ = 0;
   bool lineOut_ = false, biting_ = false, completeLogged_ = false, stopping_ = false;
 };
 
