@@ -1,11 +1,15 @@
-// Files and paths: the settings file that holds the record, the
-// executable's folder and name, the per-user settings folder, the probes
-// and copies around the record, and the one-copy-per-user claim.
+// Files and paths: the settings file that holds the record (our own
+// profile rules, an atomic replace), the executable's folder and name, the
+// per-user settings folder, the probes and copies around the record, and
+// the one-copy-per-user claim.
 #include <shlobj.h>
 
 #include <algorithm>
+#include <cstdint>
 #include <optional>
+#include <string_view>
 
+#include "platform/profile.h"
 #include "platform/win32/win32_backend.h"
 #include "platform/win32/win32_layout.h"
 #include "platform/win32/win32_support.h"
@@ -39,47 +43,159 @@ std::string FromCodePage(const char* text, int length) {
 
 }  // namespace
 
-// The settings file goes through the 8-bit profile functions. A path that
-// the code page cannot spell (a folder named in another script) would make
-// them miss the file, so that case alone takes the wide functions.
+namespace {
+
+constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
+
+bool HasMark(const std::string& content) {
+  return content.compare(0, kByteOrderMark.size(), kByteOrderMark) == 0;
+}
+
+// A text (UTF-8 in the game) as the file spells it: UTF-8 in a file that
+// starts with the byte-order mark, the system's 8-bit code page otherwise
+// (as the system's own profile functions wrote it).
+std::optional<std::string> AsInFile(const std::string& text, bool utf8) {
+  if (utf8) return text;
+  return ToCodePage(Wide(text));
+}
+
+// The whole file; false when it cannot be opened or read.
+bool ReadWholeFile(const std::wstring& path, std::string& out) {
+  HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, kShareAll, nullptr, OPEN_EXISTING,
+                            FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return false;
+  std::string all;
+  char buffer[8192];
+  bool ok = true;
+  for (;;) {
+    DWORD got = 0;
+    if (!ReadFile(file, buffer, DWORD(sizeof buffer), &got, nullptr)) {
+      ok = false;
+      break;
+    }
+    if (got == 0) break;
+    all.append(buffer, got);
+  }
+  CloseHandle(file);
+  if (ok) out = std::move(all);
+  return ok;
+}
+
+std::wstring FolderWithSeparator(const std::wstring& path) {
+  const std::size_t cut = path.find_last_of(L"\\/");
+  return cut == std::wstring::npos ? std::wstring() : path.substr(0, cut + 1);
+}
+
+std::wstring NameOf(const std::wstring& path) {
+  const std::size_t cut = path.find_last_of(L"\\/");
+  return cut == std::wstring::npos ? path : path.substr(cut + 1);
+}
+
+// A killed writer leaves its temporary behind; after a write has
+// succeeded nothing of ours is in flight, so ours, and only ours, go.
+void RemoveStaleTemporaries(const std::wstring& path) {
+  const std::wstring folder = FolderWithSeparator(path);
+  const std::string name = Narrow(NameOf(path));
+  const std::wstring pattern = folder + Wide(profile::TemporaryPrefix(name)) + L"*";
+  WIN32_FIND_DATAW found{};
+  HANDLE search = FindFirstFileW(pattern.c_str(), &found);
+  if (search == INVALID_HANDLE_VALUE) return;
+  do {
+    if (found.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT))
+      continue;
+    if (!profile::IsTemporaryOf(Narrow(found.cFileName), name)) continue;
+    DeleteFileW((folder + found.cFileName).c_str());
+  } while (FindNextFileW(search, &found));
+  FindClose(search);
+}
+
+// Replaces the file at `path` with `content` atomically: a temporary beside
+// it, written and flushed to the disk, then moved over it in one step, so
+// that a program killed half-way leaves the old record or the new one.
+bool ReplaceWholeFile(const std::wstring& path, const std::string& content) {
+  const std::wstring stem =
+      FolderWithSeparator(path) + Wide(profile::TemporaryPrefix(Narrow(NameOf(path))));
+  static constexpr char kLetters[] = "abcdefghijklmnopqrstuvwxyz0123456789";
+  std::uint32_t seed = GetTickCount() ^ (GetCurrentProcessId() << 16);
+  std::wstring temp;
+  HANDLE file = INVALID_HANDLE_VALUE;
+  for (int attempt = 0; attempt < 16 && file == INVALID_HANDLE_VALUE; ++attempt) {
+    temp = stem;
+    for (int i = 0; i < 6; ++i) {
+      seed = seed * 1664525u + 1013904223u;
+      temp += wchar_t(kLetters[(seed >> 16) % 36]);
+    }
+    file = CreateFileW(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL,
+                       nullptr);
+    if (file == INVALID_HANDLE_VALUE && GetLastError() != ERROR_FILE_EXISTS &&
+        GetLastError() != ERROR_ALREADY_EXISTS) {
+      return false;
+    }
+  }
+  if (file == INVALID_HANDLE_VALUE) return false;
+  bool ok = true;
+  for (std::size_t done = 0; ok && done < content.size();) {
+    DWORD put = 0;
+    const DWORD chunk = DWORD(std::min<std::size_t>(content.size() - done, 1u << 20));
+    ok = WriteFile(file, content.data() + done, chunk, &put, nullptr) && put > 0;
+    done += put;
+  }
+  if (ok) ok = FlushFileBuffers(file) != FALSE;
+  if (!CloseHandle(file)) ok = false;
+  if (ok) {
+    ok = MoveFileExW(temp.c_str(), path.c_str(),
+                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != FALSE;
+  }
+  if (!ok) {
+    DeleteFileW(temp.c_str());
+    return false;
+  }
+  RemoveStaleTemporaries(path);
+  return true;
+}
+
+}  // namespace
+
+// The settings file is read and written with our own profile rules
+// (platform/profile.h), the same as on Linux, so a record that another
+// editor saved with a byte-order mark reads as it should, and every save
+// replaces the file atomically.
 std::string Win32Backend::ReadProfileString(const std::string& section, const std::string& key,
                                             const std::string& path) {
-  const std::wstring wSection = Wide(section), wKey = Wide(key), wPath = Wide(path);
-  const auto aSection = ToCodePage(wSection), aKey = ToCodePage(wKey), aPath = ToCodePage(wPath);
-  std::string value;
-  if (aSection && aKey && aPath) {
-    char buffer[512] = {};
-    const DWORD n =
-        GetPrivateProfileStringA(aSection->c_str(), aKey->c_str(), "", buffer, 511, aPath->c_str());
-    value = FromCodePage(buffer, int(std::min<DWORD>(n, 510)));
-  } else {
-    wchar_t buffer[512] = {};
-    const DWORD n =
-        GetPrivateProfileStringW(wSection.c_str(), wKey.c_str(), L"", buffer, 511, wPath.c_str());
-    value = Narrow(std::wstring_view(buffer, std::min<DWORD>(n, 510)));
-  }
-  // The profile functions answer "empty" both for a missing key and for a
-  // file they could not open. The game never chooses a record it cannot
-  // read, and the write below refuses one, so an empty answer from such a
-  // file can never turn into an empty record on disk.
-  return value;
+  std::string all;
+  if (!ReadWholeFile(Wide(path), all)) return {};
+  const bool utf8 = HasMark(all);
+  const auto aSection = AsInFile(section, utf8), aKey = AsInFile(key, utf8);
+  if (!aSection || !aKey) return {};
+  const std::string value = profile::ValueIn(all, *aSection, *aKey);
+  // The game never chooses a record it cannot read, and the write below
+  // refuses one, so an empty answer from such a file can never turn into
+  // an empty record on disk.
+  return utf8 ? value : FromCodePage(value.data(), int(value.size()));
 }
 
 bool Win32Backend::WriteProfileString(const std::string& section, const std::string& key,
                                       const std::string& value, const std::string& path) {
   // A file that cannot be read would be rewritten from nothing, losing
-  // everything else it holds: it is left alone.
+  // everything else it holds: it is left alone, as is a folder.
   if (ProbeFile(path) == FileAccess::Unreadable) return false;
-  const std::wstring wSection = Wide(section), wKey = Wide(key), wValue = Wide(value),
-                     wPath = Wide(path);
-  const auto aSection = ToCodePage(wSection), aKey = ToCodePage(wKey), aValue = ToCodePage(wValue),
-             aPath = ToCodePage(wPath);
-  if (aSection && aKey && aValue && aPath) {
-    return WritePrivateProfileStringA(aSection->c_str(), aKey->c_str(), aValue->c_str(),
-                                      aPath->c_str()) != FALSE;
+  const std::wstring wPath = Wide(path);
+  const DWORD attributes = GetFileAttributesW(wPath.c_str());
+  std::string all;
+  if (attributes != INVALID_FILE_ATTRIBUTES) {
+    // A record marked read-only stays as it is.
+    if (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY)) return false;
+    if (!ReadWholeFile(wPath, all)) return false;
   }
-  return WritePrivateProfileStringW(wSection.c_str(), wKey.c_str(), wValue.c_str(),
-                                    wPath.c_str()) != FALSE;
+  const bool utf8 = HasMark(all);
+  const auto aSection = AsInFile(section, utf8), aKey = AsInFile(key, utf8),
+             aValue = AsInFile(value, utf8);
+  std::string out;
+  if (!aSection || !aKey || !aValue || !profile::Store(all, *aSection, *aKey, *aValue, out)) {
+    return false;
+  }
+  return ReplaceWholeFile(wPath, out);
 }
 
 std::wstring Win32Backend::ModuleFileName() {
@@ -109,8 +225,6 @@ bool NotFound(DWORD error) {
   return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ||
          error == ERROR_INVALID_NAME || error == ERROR_BAD_NETPATH;
 }
-
-constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
 
 // Opens an existing file for `access` and closes it again: whether the
 // system lets this run have it. Nothing is truncated or changed. The error

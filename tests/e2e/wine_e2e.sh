@@ -2,9 +2,11 @@
 # Plays marivo2.exe under Wine on a private X server and checks it through
 # that server: the sprite windows stand where the scene puts them, the
 # angler is cut to his outline, a cast puts the float on the sea, a second
-# start only says that the game is already running, and the menu's exit
-# item writes the catch record beside the program, not the one in the
-# user's folder.
+# start only says that the game is already running, a record in the
+# user's folder is merged into the one beside the program (and left as it
+# is), the menu's exit item writes the catch record beside the program,
+# and a record saved with a byte-order mark is read through, kept, and
+# replaced atomically.
 #
 # Usage: tests/e2e/wine_e2e.sh [path/to/marivo2.exe] [artifact folder]
 # (MARIVO_WIN_EXE also names the exe.) Screenshots land in the artifact
@@ -70,13 +72,16 @@ cp "$exe" "$work/game/marivo2.exe"
 # A record from an earlier run: one catch of kind 0, ten of kind 1.
 stored="00100A$(printf '000%.0s' $(seq 38))"
 printf '[Data]\r\nTyouka=%s\r\n' "$stored" >"$work/game/marivo2.ini"
-# A different collection in the user's folder: seven of kind 2. With a
-# writable record beside the program, this one is neither read nor written.
+# A different collection in the user's folder: seven of kind 2, as the
+# system's own profile functions may leave it (no line end after the last
+# line). The run starts from the merge of both and saves it beside the
+# program; this one is read, never written.
 appdata=$(winepath -u "$(timeout 60 wine cmd /c echo %APPDATA% 2>/dev/null | tr -d '\r')" 2>/dev/null)
 user_ini="$appdata/Marivo2/marivo2.ini"
 user_stored="000000007$(printf '000%.0s' $(seq 37))"
+merged="00100A007$(printf '000%.0s' $(seq 37))"
 mkdir -p "$appdata/Marivo2"
-printf '[Data]\r\nTyouka=%s\r\n' "$user_stored" >"$user_ini"
+printf '[Data]\r\nTyouka=%s' "$user_stored" >"$user_ini"
 user_sum=$(md5sum <"$user_ini")
 (cd "$work/game" && exec timeout 300 wine marivo2.exe) >"$work/game.log" 2>&1 &
 game_pid=$!
@@ -130,6 +135,9 @@ read -r _ _ _ sea_x sea_y <<<"$sea"
   pass "sea strip at $sea_x,$sea_y" || fail "sea strip at $sea_x,$sea_y, not 83,$((bottom - 3))"
 sleep 1
 import -window root "$artifacts/wine_start.png"
+[ "$(tr -d '\r' <"$work/game/marivo2.ini")" = "$(printf '[Data]\nTyouka=%s' "$merged")" ] &&
+  pass "the two records were merged into the one beside the program" ||
+  fail "beside the program after the start: $(tr -d '\r' <"$work/game/marivo2.ini" | tr '\n' ' ')"
 
 echo "== A second start"
 # While the game runs, a second copy only says so in a message box titled
@@ -386,10 +394,11 @@ if [ -f "$ini" ]; then
   cp "$ini" "$artifacts/marivo2.ini"
   record=$(tr -d '\r' <"$ini")
   grep -qx '\[Data\]' <<<"$record" && pass "record has section Data" || fail "no [Data] in the record"
-  # Nothing was landed in this run: the counts read at start-up go back.
-  grep -qx "Tyouka=$stored" <<<"$record" &&
-    pass "the exit wrote the run's counts (the stored ones) beside the program" ||
-    fail "Tyouka beside the program is $(grep Tyouka <<<"$record" || echo missing), not $stored"
+  # Nothing was landed in this run: the counts the run started from (the
+  # merge of the two records) go back.
+  grep -qx "Tyouka=$merged" <<<"$record" &&
+    pass "the exit wrote the run's counts (the merged ones) beside the program" ||
+    fail "Tyouka beside the program is $(grep Tyouka <<<"$record" || echo missing), not $merged"
   [ "$(md5sum <"$user_ini")" = "$user_sum" ] && pass "the record in the user's folder is untouched" ||
     fail "the exit changed the record in the user's folder: $(tr -d '\r' <"$user_ini" | tr '\n' ' ')"
 else
@@ -417,6 +426,45 @@ if wait_window 50 48 150 >/dev/null; then
   fi
 else
   fail "the second run never showed the angler"
+fi
+
+echo "== A record with a byte-order mark, replaced atomically"
+# An editor saved the record as "UTF-8 with BOM". The game reads the counts
+# behind the mark (else the session-end save would add a second [Data]
+# holding zeros), keeps the mark, and replaces the file in one step: a new
+# file renamed over the old (a new inode), only its own kind of leftover
+# (a dot, the name, ".saving-", six letters) swept, a person's backups kept.
+rm -f "$user_ini"
+bom_stored="0030FF$(printf '000%.0s' $(seq 38))"
+printf '\xEF\xBB\xBF[Data]\r\nTyouka=%s\r\n' "$bom_stored" >"$ini"
+for name in .marivo2.ini.saving-a1b2c3 marivo2.ini.backup marivo2.ini.a1b2c3; do
+  printf 'left here\r\n' >"$work/game/$name"
+done
+inode=$(stat -c %i "$ini")
+(cd "$work/game" && exec timeout 120 wine marivo2.exe) >>"$work/game.log" 2>&1 &
+game_pid=$!
+if wait_window 50 48 150 >/dev/null; then
+  sleep 1
+  timeout 60 wineboot --end-session >>"$work/endsession.log" 2>&1 || true
+  for _ in $(seq 50); do kill -0 "$game_pid" 2>/dev/null || break; sleep 0.2; done
+  kill -0 "$game_pid" 2>/dev/null && fail "the program outlived the session"
+  game_pid=""
+  [ "$(head -c 3 "$ini" | od -An -tx1 | tr -d ' ')" = efbbbf ] && pass "the mark is kept" ||
+    fail "the record no longer starts with the mark"
+  [ "$(tail -c +4 "$ini" | tr -d '\r')" = "$(printf '[Data]\nTyouka=%s' "$bom_stored")" ] &&
+    pass "the counts behind the mark were read and saved back, one [Data]" ||
+    fail "the record with the mark became: $(tail -c +4 "$ini" | tr -d '\r' | tr '\n' ' ')"
+  [ "$(stat -c %i "$ini")" != "$inode" ] && pass "the record was replaced whole (a new file)" ||
+    fail "the record was rewritten in place"
+  [ ! -e "$work/game/.marivo2.ini.saving-a1b2c3" ] && pass "the leftover temporary was swept" ||
+    fail "the leftover temporary is still there"
+  [ -f "$work/game/marivo2.ini.backup" ] && [ -f "$work/game/marivo2.ini.a1b2c3" ] &&
+    pass "marivo2.ini.backup and marivo2.ini.a1b2c3 were kept" || fail "a backup of the user's went"
+  leftovers=$(find "$work/game" -maxdepth 1 -name '.marivo2.ini.saving-*' | wc -l)
+  [ "$leftovers" = 0 ] && pass "no temporary is left beside the record" ||
+    fail "$leftovers temporaries are left beside the record"
+else
+  fail "the run with the marked record never showed the angler"
 fi
 
 echo "== Screenshots in $artifacts"
