@@ -255,6 +255,9 @@ std::string TyoukaText(const std::array<std::int16_t, 46>& counts) {
 }
 
 bool SaveCatchCounts(Game& game, bool tell) {
+  // Counts that were never read from the record (a copy refused at
+  // start-up, or one still starting) are zeros: saving them would wipe it.
+  if (!game.record.loaded) return false;
   return WriteSetting(game, "Data", "Tyouka", TyoukaText(game.state.CatchCount), tell);
 }
 

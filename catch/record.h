@@ -73,8 +73,9 @@ void LoadCatchCounts(Game& game);
 // much-caught kind never reads back as uncaught; a negative count keeps
 // the last three digits of its 16-bit form (-1 gives FFF).
 std::string TyoukaText(const std::array<std::int16_t, 46>& counts);
-// Writes the counts as they stand, as the exit item does. `tell` as for
-// WriteSetting (the session's end has nobody to tell).
+// Writes the counts as they stand, as the exit item does; nothing before
+// start-up has read them. `tell` as for WriteSetting (the session's end
+// has nobody to tell).
 bool SaveCatchCounts(Game& game, bool tell = true);
 
 }  // namespace marivo

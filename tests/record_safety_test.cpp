@@ -432,6 +432,9 @@ TEST(OneCopy, ASecondStartSaysSoAndEndsWithoutASceneOrTouchingTheRecord) {
     EXPECT_TRUE(second.model.JournalWith("write ").empty());
     EXPECT_EQ(second.model.JournalWith("load "), std::vector<std::string>{});
     EXPECT_TRUE(second.model.Ended());
+    // Its counts were never read: a save of them (a logoff while its box
+    // was up) would wipe the first copy's record.
+    EXPECT_FALSE(SaveCatchCounts(second.game, false));
   }
   EXPECT_EQ(FileText(p.beside), Record("002"));
   EXPECT_TRUE(first.RunFor(2000)) << "the first copy plays on";
