@@ -419,7 +419,7 @@ if want catch; then
     game_pid=""
     [ "$(tyouka)" = "$saved" ] && pass "after kill -9 the record still holds the catch" ||
       fail "after kill -9 the record holds $(tyouka), not $saved"
-    leftovers=$(find "$work/game" -maxdepth 1 -name 'marivo2.ini?*' | wc -l)
+    leftovers=$(find "$work/game" -maxdepth 1 -name '*marivo2.ini?*' | wc -l)
     [ "$leftovers" = 0 ] && pass "no temporary file beside the record" ||
       fail "$leftovers temporary files beside the record: $(ls "$work/game")"
   elif [ "$landings" -gt 1 ]; then
