@@ -48,6 +48,7 @@ void ManWindow::OnLoad() {
 
   ChooseRecordPlace(g);
   LoadCatchCounts(g);
+  g.countsLoaded_ = true;
 
   const bool complete = ReadSetting(g, "Data", "Complete") == "1";
   g.frmMenu.mComplete.SetVisible(complete);

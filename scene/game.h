@@ -42,6 +42,16 @@ class Game {
 
   // True when start-up found another copy of the game running and ended.
   bool RefusedAsSecondCopy() const { return refusedAsSecondCopy_; }
+  // True once start-up has read the counts from the record: only from then
+  // on may an end asked for from outside write them back.
+  bool CountsLoaded() const { return countsLoaded_; }
+
+  // The end asked for from outside (the session ending, a termination
+  // signal, a close request to the program): the counts are saved as the
+  // exit item saves them, when this run has read them, and the program
+  // ends. A copy that never read the record (refused, or still starting)
+  // leaves it as it is.
+  [[noreturn]] void SaveAndEnd();
 
   // Shape tables: the sprite windows' 61 slots and the balloon's 5 entries.
   std::array<ShapeRecord, 61> ShapeTable{};
@@ -74,7 +84,10 @@ class Game {
   bool Idle() const;
   void LayOutAgain();
 
+  friend class ManWindow;  // start-up notes that the counts were read
+
   bool refusedAsSecondCopy_ = false;
+  bool countsLoaded_ = false;
   bool relayoutPending_ = false;
 };
 

@@ -337,8 +337,31 @@ bool QtBackend::CopyFile(const std::string& from, const std::string& to) {
 
 bool QtBackend::ClaimSingleInstance() {
   // In the session's runtime folder when there is one (it goes away with
-  // the session), else beside the per-user record.
-  return instanceLock_.Claim(posix::RuntimeDir(UserSettingsDir()), "marivo2.lock");
+  // the session), else in the per-user settings folder, else beside the
+  // program; with no HOME at all, in the settings folder under the home the
+  // password database gives.
+  std::vector<std::string> folders = {posix::RuntimeDir(), UserSettingsDir(), AppPath()};
+  const std::string home = posix::PasswordHome();
+  if (!home.empty()) folders.push_back(UserSettingsDirFrom(nullptr, home.c_str()));
+  switch (instanceLock_.Claim(folders, "marivo2.lock")) {
+    case posix::InstanceLock::Result::Held:
+      return true;
+    case posix::InstanceLock::Result::Busy:
+      return false;
+    case posix::InstanceLock::Result::Nowhere:
+      break;
+  }
+  // Not a reason to keep the player from the game, but not a silent one.
+  std::string tried;
+  for (const std::string& folder : folders) {
+    if (!folder.empty()) tried += (tried.empty() ? "" : ", ") + folder;
+  }
+  std::fprintf(stderr,
+               "marivo2: no folder can hold the one-copy lock (tried: %s); this copy runs "
+               "without it, so a second copy would not be stopped.\n",
+               tried.empty() ? "none" : tried.c_str());
+  std::fflush(stderr);
+  return true;
 }
 
 void QtBackend::End() {

@@ -4,6 +4,7 @@
 #include <shlobj.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <optional>
 
 #include "platform/win32/win32_backend.h"
@@ -220,8 +221,15 @@ bool Win32Backend::ClaimSingleInstance() {
   }
   if (mutex == nullptr) {
     // Someone holds the name and will not share it: another copy runs.
-    // Any other failure must not keep the player from the game.
-    return error != ERROR_ACCESS_DENIED;
+    if (error == ERROR_ACCESS_DENIED) return false;
+    // Any other failure (the name taken by an object that is no mutex)
+    // must not keep the player from the game, but is not a silent one.
+    std::fprintf(stderr,
+                 "marivo2: the one-copy claim could not be made (error %lu); this copy runs "
+                 "without it, so a second copy would not be stopped.\n",
+                 static_cast<unsigned long>(error));
+    std::fflush(stderr);
+    return true;
   }
   instanceClaim_ = mutex;  // held until the process ends
   return true;
