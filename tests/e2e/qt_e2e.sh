@@ -256,6 +256,101 @@ else
   check "the scene comes up with two records" false
 fi
 
+# ---- One copy wherever the lock can live; what a refused copy and a close
+# request do with the record. A record on disk that differs from the run's
+# counts shows whether a copy wrote it.
+lock_ini=$work/run/marivo2.ini
+lock_counts=$(printf '[Data]\r\nTyouka=003004%s\r\n' "$(printf '0%.0s' $(seq 114))")
+blank_counts=$(printf '[Data]\r\nTyouka=%s\r\n' "$(printf '0%.0s' $(seq 120))")
+: >"$work/plain-file"  # a runtime folder under it can never be made
+# Starts a copy with `env` arguments; its pid in $1.
+start_with() {
+  local var=$1
+  shift
+  (cd "$work/run" && exec env "$@" ./marivo2) >>"$work/lock.log" 2>&1 &
+  printf -v "$var" %s $!
+}
+# Waits up to two seconds for the pid in $1 to end; its status in $rc.
+ends_soon() {
+  local pid=$1
+  for _ in $(seq 20); do
+    if ! kill -0 "$pid" 2>/dev/null; then
+      wait "$pid"
+      rc=$?
+      return 0
+    fi
+    sleep 0.1
+  done
+  return 1
+}
+lock_case() {
+  local label=$1
+  shift
+  rm -f "$XDG_CONFIG_HOME/marivo2/marivo2.ini" "$work/run/marivo2.lock"
+  printf '%s' "$lock_counts" >"$lock_ini"
+  start_with game_pid "$@"
+  if ! wait_for frmMan 100; then
+    fail "$label: the first copy shows its scene"
+    return
+  fi
+  start_with second_pid "$@"
+  local box=""
+  for _ in $(seq 100); do
+    box=$(window_id Marivo2)
+    [ -n "$box" ] && break
+    kill -0 "$second_pid" 2>/dev/null || break
+    sleep 0.1
+  done
+  check "$label: a second start is refused with its box" test -n "$box"
+  check "$label: one scene (one frmMan, one frmCon)" \
+    test "$(count_named frmMan) $(count_named frmCon)" = "1 1"
+  # The refused copy never read the record: a termination signal while its
+  # box is up ends it at once, and it writes nothing.
+  cp "$lock_ini" "$work/lock.ini.before"
+  kill -TERM "$second_pid" 2>/dev/null
+  if ends_soon "$second_pid"; then
+    pass "$label: SIGTERM ends the refused copy at once (status $rc)"
+  else
+    fail "$label: the refused copy outlived SIGTERM with its box up"
+    kill -9 "$second_pid" 2>/dev/null
+  fi
+  second_pid=""
+  check "$label: the refused copy left the record byte for byte" cmp -s "$lock_ini" "$work/lock.ini.before"
+}
+
+lock_case "runtime folder that cannot be made" XDG_RUNTIME_DIR="$work/plain-file/run"
+check "the lock went to the settings folder" test -f "$XDG_CONFIG_HOME/marivo2/marivo2.lock"
+# A close request to a sprite (its window destroyed by another client, as
+# xdotool windowclose does) ends the game as the exit item does.
+printf '%s' "$blank_counts" >"$lock_ini"
+if [ -n "$game_pid" ] && [ -n "$(window_id frmCon)" ]; then
+  xdotool windowclose "$(window_id frmCon)"
+  if ends_soon "$game_pid"; then
+    pass "closing the control bar ends the game (status $rc)"
+  else
+    fail "the game outlived the close of its control bar"
+    kill -9 "$game_pid" 2>/dev/null
+  fi
+  game_pid=""
+  check "closing the control bar saved the run's counts (003 004)" \
+    grep -Eq $'^Tyouka=0030040{114}\r?$' "$lock_ini"
+  check "no window of the closed game is left" test "$(count_named frmMan)" = 0
+  # The lock went with it: a new start shows its scene.
+  start_with game_pid XDG_RUNTIME_DIR="$work/plain-file/run"
+  check "a new start after the close shows its scene" wait_for frmMan 100
+  kill -TERM "$game_pid" 2>/dev/null
+  ends_soon "$game_pid" || kill -9 "$game_pid" 2>/dev/null
+  game_pid=""
+fi
+
+lock_case "neither HOME nor XDG_RUNTIME_DIR" -u HOME -u XDG_RUNTIME_DIR -u XDG_CONFIG_HOME
+check "the lock went beside the program" test -f "$work/run/marivo2.lock"
+if [ -n "$game_pid" ]; then
+  kill -TERM "$game_pid" 2>/dev/null
+  ends_soon "$game_pid" || kill -9 "$game_pid" 2>/dev/null
+  game_pid=""
+fi
+
 cp "$work/game.log" "$artifacts/game.log" 2>/dev/null
 echo "screenshots in $artifacts"
 echo "$passed passed, $failed failed"
