@@ -5,7 +5,10 @@
 # the session end on SIGTERM, the plain refusal without a display, one copy
 # per user (a second start says so and leaves one scene), and which record
 # a run uses when there is one beside the program and one in the user's
-# settings folder.
+# settings folder; the one-copy lock where the runtime folder cannot hold it
+# and with neither HOME nor XDG_RUNTIME_DIR, a refused copy ended by SIGTERM
+# with its box up (at once, writing nothing), and a close request to a
+# sprite (saves and ends as the exit item does).
 #
 # Usage: qt_e2e.sh <marivo2 executable> <artifact folder>
 # Exits 77 (skipped) when Xvfb or the X tools are missing.
