@@ -241,8 +241,12 @@ void Platform::UpdateWakeup() {
 
 void Platform::RunDueTimers() {
   if (ended_) return;
-  // The rest of the queue waits for the game's own pump.
-  while (DispatchEndRequest()) {
+  // Only the requests to end that are pending now (a handler that posts
+  // another must not keep this loop going); the rest of the queue waits
+  // for the game's own pump.
+  const auto pending = std::count_if(queue_.begin(), queue_.end(),
+                                     [this](const PlatformEvent& e) { return EndsTheProgram(e); });
+  for (auto i = pending; i > 0 && DispatchEndRequest(); --i) {
     if (ended_) throw ProgramEnded{};
   }
   FireDueTimers();
