@@ -44,6 +44,8 @@ void FlyFloat(Game& game, std::int32_t vx, std::int32_t vy) {
   s.FlightVY = static_cast<float>(vy);
   s.FlightVX = static_cast<float>(vx);
   ShowFloatFrame(game, uki, 1);
+  // From the bottom the scene stands on, which the landing step snaps to:
+  // a screen change in mid-cast moves both together once the cast is over.
   uki.ntop = uki.RestingTop();
   s.FlightX = Nearest(man.Width() + man.Left());
   s.FlightY = Nearest(man.Top() - uki.Height());
