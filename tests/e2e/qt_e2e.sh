@@ -348,6 +348,39 @@ fi
 
 lock_case "neither HOME nor XDG_RUNTIME_DIR" -u HOME -u XDG_RUNTIME_DIR -u XDG_CONFIG_HOME
 check "the lock went beside the program" test -f "$work/run/marivo2.lock"
+# The close a window manager sends (WM_DELETE_WINDOW) to the angler: the
+# game saves and ends as its exit item does.
+cc -x c -o "$work/wm_delete" - -lX11 <<'EOF' 2>"$work/wm_delete.log"
+#include <X11/Xlib.h>
+#include <stdlib.h>
+int main(int argc, char** argv) {
+  Display* d = XOpenDisplay(NULL);
+  if (d == NULL || argc != 2) return 2;
+  XEvent e = {0};
+  e.xclient.type = ClientMessage;
+  e.xclient.window = strtoul(argv[1], NULL, 0);
+  e.xclient.message_type = XInternAtom(d, "WM_PROTOCOLS", False);
+  e.xclient.format = 32;
+  e.xclient.data.l[0] = XInternAtom(d, "WM_DELETE_WINDOW", False);
+  e.xclient.data.l[1] = CurrentTime;
+  XSendEvent(d, e.xclient.window, False, NoEventMask, &e);
+  XCloseDisplay(d);
+  return 0;
+}
+EOF
+if [ -n "$game_pid" ] && [ -x "$work/wm_delete" ]; then
+  printf '%s' "$blank_counts" >"$lock_ini"
+  "$work/wm_delete" "$(window_id frmMan)"
+  if ends_soon "$game_pid"; then
+    pass "the window manager's close of the angler ends the game (status $rc)"
+  else
+    fail "the game outlived the window manager's close of the angler"
+  fi
+  check "that close saved the run's counts (003 004)" \
+    grep -Eq $'^Tyouka=0030040{114}\r?$' "$lock_ini"
+elif [ -n "$game_pid" ]; then
+  echo "skip - no WM_DELETE_WINDOW sender could be built: $(head -n1 "$work/wm_delete.log")"
+fi
 if [ -n "$game_pid" ]; then
   kill -TERM "$game_pid" 2>/dev/null
   ends_soon "$game_pid" || kill -9 "$game_pid" 2>/dev/null
