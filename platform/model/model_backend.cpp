@@ -274,10 +274,11 @@ void ModelBackend::WaitEvents(std::optional<std::uint32_t> deadline) {
 void ModelBackend::RunHeldMessage(std::uint64_t ms) {
   const std::uint64_t end = elapsed_ + ms;
   while (!ended_ && elapsed_ < end) {
-    // The next thing to happen: a scripted event, the game's wakeup, or
-    // the person answering.
+    // The next thing to happen: a scripted event or probe, the game's
+    // wakeup, or the person answering.
     std::uint64_t next = end;
     if (!script_.empty()) next = std::min(next, std::max(script_.front().at, elapsed_));
+    if (!probes_.empty()) next = std::min(next, std::max(probes_.begin()->first, elapsed_));
     if (wakeup_) {
       const std::uint32_t ahead = *wakeup_ - TickCount();
       next = std::min(next, ahead > 0x7FFFFFFFu ? elapsed_ : elapsed_ + ahead);
