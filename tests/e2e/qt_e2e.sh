@@ -387,6 +387,50 @@ if [ -n "$game_pid" ]; then
   game_pid=""
 fi
 
+# A runtime folder the user may not write (root ignores file modes, so this
+# one runs as user 65534): the lock goes to the settings folder, and a
+# second start is still refused.
+if [ "$(id -u)" = 0 ] && command -v setpriv >/dev/null 2>&1; then
+  nobody=$work/nobody
+  mkdir -p "$nobody/run" "$nobody/home" "$nobody/xdg-run"
+  cp "$exe" "$nobody/run/marivo2"
+  chmod 0711 "$work"
+  chmod 0755 "$nobody" "$nobody/xdg-run"
+  chown -R 65534:65534 "$nobody/run" "$nobody/home"
+  as_nobody() {
+    (cd "$nobody/run" && exec setpriv --reuid=65534 --regid=65534 --clear-groups \
+      env -u XDG_CONFIG_HOME HOME="$nobody/home" XDG_RUNTIME_DIR="$nobody/xdg-run" ./marivo2) \
+      >>"$work/nobody.log" 2>&1 &
+  }
+  as_nobody
+  game_pid=$!
+  if wait_for frmMan 100; then
+    as_nobody
+    second_pid=$!
+    box=""
+    for _ in $(seq 100); do
+      box=$(window_id Marivo2)
+      [ -n "$box" ] && break
+      kill -0 "$second_pid" 2>/dev/null || break
+      sleep 0.1
+    done
+    check "runtime folder not writable by the user: a second start is refused" test -n "$box"
+    check "runtime folder not writable by the user: one scene" test "$(count_named frmMan)" = 1
+    check "the lock went to the user's settings folder" \
+      test -f "$nobody/home/.config/marivo2/marivo2.lock"
+    kill -TERM "$second_pid" 2>/dev/null
+    ends_soon "$second_pid" || kill -9 "$second_pid" 2>/dev/null
+    second_pid=""
+  else
+    fail "user 65534 sees no scene: $(head -n3 "$work/nobody.log")"
+  fi
+  kill -TERM "$game_pid" 2>/dev/null
+  ends_soon "$game_pid" || kill -9 "$game_pid" 2>/dev/null
+  game_pid=""
+else
+  echo "skip - not root: the runtime folder's mode cannot be tried as another user"
+fi
+
 cp "$work/game.log" "$artifacts/game.log" 2>/dev/null
 echo "screenshots in $artifacts"
 echo "$passed passed, $failed failed"
