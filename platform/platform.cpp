@@ -236,7 +236,12 @@ std::optional<std::uint32_t> Platform::NextTimerDeadline() {
 }
 
 void Platform::UpdateWakeup() {
-  backend_.ScheduleWakeup(NextTimerDeadline());
+  // A request to end that still waits is due now: a menu or a message box
+  // opened meanwhile answers it at once.
+  const bool endWaits = std::any_of(queue_.begin(), queue_.end(),
+                                    [this](const PlatformEvent& e) { return EndsTheProgram(e); });
+  backend_.ScheduleWakeup(endWaits ? std::optional<std::uint32_t>(TickCount())
+                                   : NextTimerDeadline());
 }
 
 void Platform::RunDueTimers() {

@@ -307,6 +307,24 @@ TEST(EndAskedFor, WhileAStartingCopysBoxIsUpEndsItAtOnceWithoutWriting) {
   }
 }
 
+// An end that comes with the click that opens a question is answered inside
+// that question's box at once, not at the clock's next tick.
+TEST(EndAskedFor, AlreadyWaitingWhenABoxOpensIsAnsweredThereAtOnce) {
+  ModelGame g;
+  ASSERT_TRUE(g.Start());
+  g.game.state.CatchCount[2] = 5;
+  g.model.QueueMenuChoice("mFishList");
+  g.model.PressAt(100, kButtonRight);
+  g.model.ReleaseAt(105, kButtonRight);
+  g.model.HoldNextMessage(60000);  // "釣果をクリアしていいですか？" stays up
+  g.model.ClickAt(300, WindowId::frmList, g.game.frmList.Command2.Slot());
+  g.model.SessionEndAt(300);
+  EXPECT_FALSE(g.RunUntil(5000));
+  EXPECT_EQ(g.model.Elapsed(), 300u);
+  EXPECT_EQ(g.model.JournalWith("message closed").size(), 1u);
+  EXPECT_EQ(ReadSetting(g.game, "Data", "Tyouka"), "000000005" + std::string(111, '0'));
+}
+
 // A close request to any window the game does not close itself, or to the
 // program, ends it as the exit item does; a dialog's close only closes it.
 TEST(EndAskedFor, ACloseRequestToTheProgramSavesAndEnds) {
