@@ -273,6 +273,15 @@ start_with() {
   (cd "$work/run" && exec env "$@" ./marivo2) >>"$work/lock.log" 2>&1 &
   printf -v "$var" %s $!
 }
+# Waits up to ten seconds for the refusal box of the copy whose pid is $1.
+refusal_box() {
+  for _ in $(seq 100); do
+    [ -n "$(window_id Marivo2)" ] && return 0
+    kill -0 "$1" 2>/dev/null || return 1
+    sleep 0.1
+  done
+  return 1
+}
 # Waits up to two seconds for the pid in $1 to end; its status in $rc.
 ends_soon() {
   local pid=$1
@@ -297,14 +306,7 @@ lock_case() {
     return
   fi
   start_with second_pid "$@"
-  local box=""
-  for _ in $(seq 100); do
-    box=$(window_id Marivo2)
-    [ -n "$box" ] && break
-    kill -0 "$second_pid" 2>/dev/null || break
-    sleep 0.1
-  done
-  check "$label: a second start is refused with its box" test -n "$box"
+  check "$label: a second start is refused with its box" refusal_box "$second_pid"
   check "$label: one scene (one frmMan, one frmCon)" \
     test "$(count_named frmMan) $(count_named frmCon)" = "1 1"
   # The refused copy never read the record: a termination signal while its
@@ -407,14 +409,8 @@ if [ "$(id -u)" = 0 ] && command -v setpriv >/dev/null 2>&1; then
   if wait_for frmMan 100; then
     as_nobody
     second_pid=$!
-    box=""
-    for _ in $(seq 100); do
-      box=$(window_id Marivo2)
-      [ -n "$box" ] && break
-      kill -0 "$second_pid" 2>/dev/null || break
-      sleep 0.1
-    done
-    check "runtime folder not writable by the user: a second start is refused" test -n "$box"
+    check "runtime folder not writable by the user: a second start is refused" \
+      refusal_box "$second_pid"
     check "runtime folder not writable by the user: one scene" test "$(count_named frmMan)" = 1
     check "the lock went to the user's settings folder" \
       test -f "$nobody/home/.config/marivo2/marivo2.lock"
