@@ -111,16 +111,26 @@ void UkiWindow::Bite() {
   s.BiteElapsed = Fixed4::FromDouble(-1);
 }
 
+std::int32_t UkiWindow::RestingTop() {
+  return Nearest(game_.state.ScreenBottom - Height() - game_.frmSea.Height());
+}
+
 void UkiWindow::ukihikuhiku(double btop, bool) {
   Timer1.SetEnabled(false);
   const std::uint64_t generation = Generation();
-  const std::int32_t target = Nearest(btop);
+  std::int32_t reference = ntop;
+  std::int32_t target = Nearest(btop);
   const std::int32_t step = Div(btop - Top(), 8);
   for (std::int32_t i = Nearest(Top()); Before(i, target, step); i += step) {
     if (Div(btop - Top(), 8) == 0) break;
     SetTop(i);
     WaitMs(game_, 10);
     if (Gone(generation)) return;
+    if (const std::int32_t shift = Relaid(reference); shift != 0) {
+      btop += shift;
+      target += shift;
+      i += shift;
+    }
   }
   Timer1.SetEnabled(true);
 }
@@ -134,10 +144,13 @@ void UkiWindow::PlayerHiku(double btop, int b) {
     return static_cast<float>(man.Left()) + static_cast<float>(man.Width()) <=
            static_cast<float>(Left()) - 20.0f;
   };
+  // Every height here is measured from where the sea stands; should the
+  // scene be laid out again meanwhile, they all move with it.
+  std::int32_t reference = ntop;
   std::int32_t t0 = 0;
   if (b == 0 || b == 2) {
     t0 = Nearest(Top());
-    const std::int32_t target = Nearest(btop);
+    std::int32_t target = Nearest(btop);
     const std::int32_t step = Div(btop - t0, 8);
     for (std::int32_t i = Nearest(Top()); Before(i, target, step); i += step) {
       if (Div(btop - t0, 8) == 0) break;
@@ -145,6 +158,12 @@ void UkiWindow::PlayerHiku(double btop, int b) {
       SetTop(i);
       WaitMs(game_, 15);
       if (Gone(generation)) return;
+      if (const std::int32_t shift = Relaid(reference); shift != 0) {
+        btop += shift;
+        t0 += shift;
+        target += shift;
+        i += shift;
+      }
     }
     if (b == 2) SetTop(static_cast<float>(Top()) - 30.0f);
   }
@@ -153,6 +172,10 @@ void UkiWindow::PlayerHiku(double btop, int b) {
     if (b == 1) t0 = Nearest(game_.frmSea.Top() - Height() + 20);
     WaitMs(game_, 80);
     if (Gone(generation)) return;
+    if (const std::int32_t shift = Relaid(reference); shift != 0) {
+      btop += shift;
+      t0 += shift;
+    }
     const std::int32_t step = Div(t0 - btop, 8);
     for (std::int32_t i = Nearest(btop); Before(i, t0, step); i += step) {
       if (Div(btop - t0, 8) == 0) break;
@@ -160,6 +183,11 @@ void UkiWindow::PlayerHiku(double btop, int b) {
       SetTop(i);
       WaitMs(game_, 50);
       if (Gone(generation)) return;
+      if (const std::int32_t shift = Relaid(reference); shift != 0) {
+        btop += shift;
+        t0 += shift;
+        i += shift;
+      }
     }
   }
   Timer1.SetEnabled(true);

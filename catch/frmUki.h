@@ -21,6 +21,10 @@ class UkiWindow final : public Form {
   // player lets go (mode 1), or both (mode 0).
   void PlayerHiku(double btop, int b);
 
+  // The top the upright float has with its bottom on the sea strip's top
+  // edge, where the scene stands now.
+  std::int32_t RestingTop();
+
   std::int32_t ntop = 0;   // reference top: the float's bottom on the sea's top edge
   std::int32_t nwait = 0;  // quiet ticks left
 
@@ -39,6 +43,14 @@ class UkiWindow final : public Form {
   // landing ran inside one of its waits): the routine must stop without
   // touching the window, which would bring back a stray float.
   bool Gone(std::uint64_t generation) const { return !IsLoaded() || Generation() != generation; }
+  // How far the scene's new layout moved the reference top since
+  // `reference` was taken (0 when it did not), taking it afresh: a move in
+  // progress carries on from the new height.
+  std::int32_t Relaid(std::int32_t& reference) {
+    const std::int32_t shift = ntop - reference;
+    reference = ntop;
+    return shift;
+  }
 
   Game& game_;
 };

@@ -9,9 +9,11 @@
 // - Game handlers never run inside a backend call, with one exception:
 //   while a backend runs a native modal loop of its own (a popup menu, a
 //   message box), it calls EventSink::RunDueTimers when the wakeup set by
-//   ScheduleWakeup passes, so the game's timers keep running there. If that
-//   call throws ProgramEnded, the backend must catch it, close its modal
-//   loop and return normally; the window layer rethrows on return.
+//   ScheduleWakeup passes, so the game's timers keep running there, and a
+//   request to end the program (the session ending, a close request to the
+//   program) is answered there at once: posting one sets the wakeup to now.
+//   If that call throws ProgramEnded, the backend must catch it, close its
+//   modal loop and return normally; the window layer rethrows on return.
 // - Everything else the desktop reports is handed to EventSink::Post and
 //   dispatched by the window layer after the backend call returns.
 // - PollEvents never blocks. WaitEvents blocks until at least one event has
@@ -38,7 +40,8 @@ struct PlatformEvent {
     PointerUp,      // buttons: the bit of the released button
     PointerMove,    // control: the element under the pointer, -1 for the window itself
     Click,          // a command button was clicked
-    CloseRequest,   // the title bar's close button
+    CloseRequest,   // the title bar's close button, or any request to close that window
+    QuitRequest,    // a request to close the program as a whole (not one of its windows)
     Paint,          // the window was repainted
     SessionEnding,  // the desktop session is ending (logoff, shutdown, signal)
     ScreenChanged,  // the primary screen's size or usable area changed
@@ -55,7 +58,8 @@ class EventSink {
  public:
   virtual ~EventSink() = default;
   virtual void Post(const PlatformEvent& event) = 0;
-  // Fires the game's timers that are due; only for native modal loops.
+  // Answers a pending request to end the program and fires the game's
+  // timers that are due; only for native modal loops.
   virtual void RunDueTimers() = 0;
 };
 

@@ -97,6 +97,42 @@ Form* Platform::FormFor(WindowId id) {
 
 void Platform::Post(const PlatformEvent& event) {
   queue_.push_back(event);
+  // Inside a native modal loop (a menu, a message box) the wakeup is what
+  // runs the game: a request to end is answered there at once. Elsewhere
+  // the next pump sets the wakeup again.
+  if (EndsTheProgram(event)) backend_.ScheduleWakeup(TickCount());
+}
+
+bool Platform::EndsTheProgram(const PlatformEvent& event) {
+  switch (event.kind) {
+    case PlatformEvent::Kind::SessionEnding:
+    case PlatformEvent::Kind::QuitRequest:
+      return true;
+    case PlatformEvent::Kind::CloseRequest: {
+      // Only a dialog on the screen closes by itself; a sprite, the bar or
+      // a window nobody sees stands for the program.
+      Form* form = FormFor(event.window);
+      if (form == nullptr || !form->IsLoaded()) return false;  // the window is gone
+      const BorderStyle border = form->GetDesign().border;
+      const bool dialog = border == BorderStyle::FixedDialog ||
+                          border == BorderStyle::FixedSingle || border == BorderStyle::Sizable;
+      return !(dialog && form->State().visible);
+    }
+    default:
+      return false;
+  }
+}
+
+bool Platform::DispatchEndRequest() {
+  for (auto it = queue_.begin(); it != queue_.end(); ++it) {
+    if (EndsTheProgram(*it)) {
+      const PlatformEvent event = *it;
+      queue_.erase(it);
+      Dispatch(event);
+      return true;
+    }
+  }
+  return false;
 }
 
 bool Platform::RunPending() {
@@ -200,11 +236,24 @@ std::optional<std::uint32_t> Platform::NextTimerDeadline() {
 }
 
 void Platform::UpdateWakeup() {
-  backend_.ScheduleWakeup(NextTimerDeadline());
+  // A request to end that still waits is due now: a menu or a message box
+  // opened meanwhile answers it at once.
+  const bool endWaits = std::any_of(queue_.begin(), queue_.end(),
+                                    [this](const PlatformEvent& e) { return EndsTheProgram(e); });
+  backend_.ScheduleWakeup(endWaits ? std::optional<std::uint32_t>(TickCount())
+                                   : NextTimerDeadline());
 }
 
 void Platform::RunDueTimers() {
   if (ended_) return;
+  // Only the requests to end that are pending now (a handler that posts
+  // another must not keep this loop going); the rest of the queue waits
+  // for the game's own pump.
+  const auto pending = std::count_if(queue_.begin(), queue_.end(),
+                                     [this](const PlatformEvent& e) { return EndsTheProgram(e); });
+  for (auto i = pending; i > 0 && DispatchEndRequest(); --i) {
+    if (ended_) throw ProgramEnded{};
+  }
   FireDueTimers();
   UpdateWakeup();
 }
@@ -218,6 +267,11 @@ void Platform::Dispatch(const PlatformEvent& event) {
     // Metrics are read afresh from now on; the game decides when to move.
     screen_.reset();
     if (screenChanged_) screenChanged_();
+    return;
+  }
+  if (EndsTheProgram(event)) {
+    // Answered whatever is open: the request is to end all of it.
+    if (quitRequest_) quitRequest_();
     return;
   }
   Form* form = FormFor(event.window);
@@ -249,6 +303,7 @@ void Platform::Dispatch(const PlatformEvent& event) {
       form->OnPaint();
       break;
     case PlatformEvent::Kind::SessionEnding:
+    case PlatformEvent::Kind::QuitRequest:
     case PlatformEvent::Kind::ScreenChanged:
       break;
   }

@@ -97,6 +97,11 @@ class Platform final : public EventSink {
   void SetSessionEndingHandler(std::function<void()> handler) {
     sessionEnding_ = std::move(handler);
   }
+  // Called when the program is asked to close: a close request to a window
+  // that does not close by itself (anything but a dialog on the screen), or
+  // to the program as a whole. Both requests are answered even while a
+  // modal window or a native modal loop (a menu, a message box) is open.
+  void SetQuitRequestHandler(std::function<void()> handler) { quitRequest_ = std::move(handler); }
   // Called when the primary screen's size or usable area changed; screen
   // metrics read after it are the new ones.
   void SetScreenChangedHandler(std::function<void()> handler) {
@@ -121,6 +126,10 @@ class Platform final : public EventSink {
   std::optional<std::uint32_t> NextTimerDeadline();
   void UpdateWakeup();
   void Dispatch(const PlatformEvent& event);
+  // Whether `event` asks the program to end (see SetQuitRequestHandler).
+  bool EndsTheProgram(const PlatformEvent& event);
+  // Answers the first pending request to end the program; false if none.
+  bool DispatchEndRequest();
   std::uint64_t NextOrder() { return ++orderCounter_; }
   void PushModal(Form* form) { modal_.push_back(form); }
   void PopModal(Form* form);
@@ -133,6 +142,7 @@ class Platform final : public EventSink {
   std::vector<Form*> modal_;
   std::function<void()> sessionEnding_;
   std::function<void()> screenChanged_;
+  std::function<void()> quitRequest_;
   std::uint64_t orderCounter_ = 0;
   bool ended_ = false;
 };
@@ -204,7 +214,8 @@ class Form {
   // `over` is null when the pointer moves over the window's own surface.
   virtual void OnMouseMove(Control* /*over*/) {}
   virtual void OnClick(Control&) {}
-  // The title bar's close button; unloads by default.
+  // The title bar's close button of a dialog; unloads by default. (A close
+  // request to any other window is a request to close the program.)
   virtual void OnCloseRequest() { Unload(); }
 
  private:

@@ -33,15 +33,6 @@ void ShowFloatFrame(Game& game, UkiWindow& uki, int frame) {
   uki.SetPicture(uki.Picture1(frame).Picture());
 }
 
-// The top the float has with its bottom on the sea strip's top edge, from
-// the bottom of the usable screen worked out afresh.
-std::int32_t RestingTop(Game& game) {
-  Platform& p = game.platform;
-  const double bottom =
-      double(p.TwipsPerPixelY()) * double(p.FullScreenClientHeight() + p.CaptionHeight());
-  return Nearest(bottom - game.frmUki.Height() - game.frmSea.Height());
-}
-
 }  // namespace
 
 void FlyFloat(Game& game, std::int32_t vx, std::int32_t vy) {
@@ -53,7 +44,9 @@ void FlyFloat(Game& game, std::int32_t vx, std::int32_t vy) {
   s.FlightVY = static_cast<float>(vy);
   s.FlightVX = static_cast<float>(vx);
   ShowFloatFrame(game, uki, 1);
-  uki.ntop = RestingTop(game);
+  // From the bottom the scene stands on, which the landing step snaps to:
+  // a screen change in mid-cast moves both together once the cast is over.
+  uki.ntop = uki.RestingTop();
   s.FlightX = Nearest(man.Width() + man.Left());
   s.FlightY = Nearest(man.Top() - uki.Height());
   s.FlightPhase = 0;
@@ -68,7 +61,7 @@ void FlyFloat(Game& game, std::int32_t vx, std::int32_t vy) {
   }
   ShowFloatFrame(game, uki, 0);
   uki.SetLeft(uki.Width() + uki.Left());
-  uki.ntop = RestingTop(game);
+  uki.ntop = uki.RestingTop();
   s.Busy = kFalse;
 }
 

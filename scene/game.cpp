@@ -1,5 +1,7 @@
 #include "scene/game.h"
 
+#include <algorithm>
+
 #include "catch/record.h"
 #include "scene/mod_Subroutine.h"
 
@@ -20,13 +22,19 @@ Game::Game(Platform& platform)
       frmList(*this),
       frmV(*this),
       FrmComplete(platform) {
-  // The desktop is going away (logoff, shutdown, a termination signal):
-  // keep this run's catches exactly as the exit item would, then end.
-  platform.SetSessionEndingHandler([this] {
-    SaveCatchCounts(*this, false);  // nobody is left to read a box
-    this->platform.End();
-  });
+  // The desktop is going away (logoff, shutdown, a termination signal), or
+  // someone closed the program (a close request to a sprite, or to the
+  // program): keep this run's catches exactly as the exit item would.
+  platform.SetSessionEndingHandler([this] { SaveAndEnd(); });
+  platform.SetQuitRequestHandler([this] { SaveAndEnd(); });
   platform.SetScreenChangedHandler([this] { OnScreenChanged(); });
+}
+
+void Game::SaveAndEnd() {
+  // The saving refuses counts that were never read; nobody may be left to
+  // read a box, so a failure here ends quietly.
+  SaveCatchCounts(*this, false);
+  platform.End();
 }
 
 bool Game::Idle() const {
@@ -49,14 +57,21 @@ void Game::LayOutAgainIfPending() {
 }
 
 void Game::LayOutAgain() {
-  const double oldBottom = state.ScreenBottom;
+  const double oldWidth = frmSea.Width();  // the sea spans the screen
   LayOutScene(*this);
-  // A float waiting on the water moves with the sea; its bobs are measured
-  // from its reference top.
-  const double shift = state.ScreenBottom - oldBottom;
-  if (state.LineOut != kFalse && frmUki.IsLoaded() && shift != 0) {
-    frmUki.ntop += Nearest(shift);
-    frmUki.SetTop(frmUki.Top() + shift);
+  if (state.LineOut == kFalse || !frmUki.IsLoaded()) return;
+  // A float waiting on the water moves with the sea: its resting height is
+  // worked out from the new bottom, and it keeps its depth below that (a
+  // dip in progress carries on from there, see UkiWindow::Relaid).
+  const std::int32_t oldRest = frmUki.ntop;
+  frmUki.ntop = frmUki.RestingTop();
+  if (frmUki.ntop != oldRest) frmUki.SetTop(frmUki.Top() + (frmUki.ntop - oldRest));
+  // On a narrower screen a float past the new right edge comes back to the
+  // right end of the band its drifts keep to.
+  const double width = platform.ScreenWidth();
+  if (width < oldWidth && frmUki.Left() + frmUki.Width() > width) {
+    const double reach = 2 * frmMan.Width();
+    frmUki.SetLeft(std::max(frmMan.Left() + reach, width - reach));
   }
 }
 

@@ -41,6 +41,12 @@ class Game {
 
   // True when start-up found another copy of the game running and ended.
   bool RefusedAsSecondCopy() const { return refusedAsSecondCopy_; }
+  // The end asked for from outside (the session ending, a termination
+  // signal, a close request to the program): the counts are saved as the
+  // exit item saves them, when this run has read them, and the program
+  // ends. A copy that never read the record (refused, or still starting)
+  // leaves it as it is.
+  [[noreturn]] void SaveAndEnd();
 
   // Shape tables: the sprite windows' 61 slots and the balloon's 5 entries.
   std::array<ShapeRecord, 61> ShapeTable{};

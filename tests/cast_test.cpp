@@ -272,5 +272,36 @@ TEST(Flight, TheFloatWaitsOnTheWaterForItsFirstTick) {
   EXPECT_LE(game.frmUki.Top(), game.frmUki.ntop + 49 + 8);
 }
 
+TEST(Flight, AScreenChangeDuringTheCastLeavesTheFloatRestingOnTheNewSea) {
+  const std::uint64_t stop = kFirstPress + 60;  // the gauge stops at level 7
+  const std::uint64_t flightStart = stop + 10 + 500;
+  const std::map<std::string, std::uint64_t> when = {
+      {"the gauge", kFirstPress + 30}, {"the swing", stop + 250}, {"the flight", flightStart + 50}};
+  for (const auto& [phase, at] : when) {
+    SCOPED_TRACE(phase);
+    ModelGame g;
+    ASSERT_TRUE(g.Start());
+    Game& game = g.game;
+    ScriptCast(g, LevelShownAt(7) + 5);
+    // The task bar grows by 30 rows: the usable bottom moves up 450 twips.
+    ScreenInfo taller;
+    taller.fullScreenClientHeight -= 30;
+    g.model.ScreenChangeAt(at, taller);
+    ASSERT_TRUE(g.RunUntil(kFirstPress + 1));
+    // From its landing on, through the scene's move onto the new bottom
+    // (at the clock's next tick once the cast is over), the float bobs on
+    // the sea where the sea stands: its resting height is measured there.
+    const std::uint64_t landed = g.model.Elapsed();
+    for (std::uint64_t t = landed + 400; t <= landed + 3000; t += 100) {
+      ASSERT_TRUE(g.RunUntil(t));
+      const double rest = game.frmSea.Top() - 315;
+      EXPECT_EQ(game.frmUki.ntop, Nearest(rest)) << t - landed << " ms after landing";
+      EXPECT_GE(game.frmUki.Top(), rest + 30 - 8) << t - landed << " ms after landing";
+      EXPECT_LE(game.frmUki.Top(), rest + 49 + 8) << t - landed << " ms after landing";
+    }
+    EXPECT_DOUBLE_EQ(game.frmSea.Top(), 15.0 * (738 - 30) - 50);
+  }
+}
+
 }  // namespace
 }  // namespace marivo

@@ -406,5 +406,60 @@ TEST(FloatMoves, ARoutineWhoseFloatWasTakenAwayStopsWithoutBringingItBack) {
   EXPECT_EQ(g.model.Find(WindowId::frmUki), nullptr);
 }
 
+// The default screen with a task bar `rows` pixels taller, `widthPx` wide:
+// the usable bottom moves up by 15 twips a row.
+ScreenInfo TallerTaskBar(int rows, int widthPx = 1024) {
+  ScreenInfo screen;
+  screen.widthPx = widthPx;
+  screen.fullScreenClientHeight -= rows;
+  return screen;
+}
+
+TEST(FloatAfterAScreenChange, ADipUnderWayFinishesAtTheNewHeight) {
+  for (const bool bite : {false, true}) {
+    SCOPED_TRACE(bite ? "the bite's sinking" : "a bob");
+    ModelGame g;
+    ASSERT_TRUE(g.Start());
+    UkiWindow& uki = PutFloatOnTheWater(g, 5000, bite ? 0 : 50);
+    // Half under water, so the next tick's move takes some 80 ms.
+    uki.SetTop(kRestingTop + 157);
+    const std::uint64_t tick = g.model.Elapsed() + 200;
+    // A bob to 40 below the resting top and no drift; or a bite.
+    g.model.QueueDraws(bite ? std::vector<float>{1.5f / 30} : std::vector<float>{0.5f, 0.0f});
+    uki.Timer1.SetEnabled(true);
+    // Mid-move the task bar grows by 30 rows: the scene is idle (a bite is
+    // counted only once the float is under), so it moves at once.
+    g.model.ScreenChangeAt(tick + 35, TallerTaskBar(30));
+    const std::int32_t rest = kRestingTop - 450;
+    Probes probes(g);
+    probes.At(tick + 150, [&] {
+      EXPECT_EQ(g.game.state.ScreenBottom, 15.0 * (738 - 30));
+      EXPECT_EQ(uki.ntop, rest);
+      const double target = bite ? rest + 315 : rest + 40;
+      EXPECT_NEAR(uki.Top(), target, 8) << "the move ended on the old sea";
+    });
+    ASSERT_TRUE(g.RunUntil(tick + 160));
+  }
+}
+
+TEST(FloatAfterAScreenChange, ANarrowerScreenBringsAFloatPastItsEdgeBack) {
+  ModelGame g;
+  ASSERT_TRUE(g.Start());
+  UkiWindow& far = PutFloatOnTheWater(g, 14000, 50);
+  // 700 pixels (10500 twips) wide: the float's left edge was past it.
+  g.model.ScreenChangeAt(g.model.Elapsed() + 50, TallerTaskBar(0, 700));
+  ASSERT_TRUE(g.RunFor(100));
+  // Back at the right end of its drift band: two anglers' widths from the edge.
+  EXPECT_DOUBLE_EQ(far.Left(), 10500 - 2 * 750);
+  EXPECT_DOUBLE_EQ(far.Top(), kFloating);
+  EXPECT_EQ(far.ntop, kRestingTop);
+
+  // One that is still on the narrower screen stays where it is.
+  far.SetLeft(8000);
+  g.model.ScreenChangeAt(g.model.Elapsed() + 50, TallerTaskBar(0, 600));
+  ASSERT_TRUE(g.RunFor(100));
+  EXPECT_DOUBLE_EQ(far.Left(), 8000);
+}
+
 }  // namespace
 }  // namespace marivo

@@ -1,10 +1,14 @@
 // Start-up: the scene geometry, the order the windows come up, the shape
-// failures that end the program, the angler's struggle and the pumping wait.
+// failures that end the program, the angler's struggle and the pumping wait;
+// the one-copy lock and the ends asked for from outside (the session, a
+// close request), which save only what start-up read.
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <filesystem>
 #include <set>
 
+#include "catch/record.h"
 #include "scene/mod_Subroutine.h"
 #include "shapes/mod_RGN_Proc.h"
 #include "tests/model_fixture.h"
@@ -12,7 +16,11 @@
 namespace marivo {
 namespace {
 
+using testing::FileText;
 using testing::ModelGame;
+using testing::PutFile;
+using testing::TempDir;
+namespace fs = std::filesystem;
 
 TEST(StartUp, PlacesTheSceneOnTheTaskBarOfA1024x768Screen) {
   ModelGame g;  // 1024 x 768 at 15 twips per pixel, client height 719, caption 19
@@ -208,6 +216,163 @@ TEST(Wait, HandlersRunInsideTheWait) {
   g.model.ClearJournal();
   WaitMs(g.game, 500);
   EXPECT_FALSE(g.model.JournalWith("shape frmMan").empty());
+}
+
+// A record beside the program whose first kinds hold `first`.
+std::string Record(const std::string& first) {
+  return "[Data]\r\nTyouka=" + first + std::string(120 - first.size(), '0') + "\r\n";
+}
+
+// The program in <root>/app; `settings` and `runtime` as given.
+ModelBackend::Options Places(const fs::path& root, const fs::path& settings,
+                             const fs::path& runtime) {
+  fs::create_directories(root / "app");
+  ModelBackend::Options options;
+  options.appPath = (root / "app").string();
+  options.userSettingsDir = settings.string();
+  options.lockDir = runtime.string();
+  return options;
+}
+
+TEST(OneCopy, WhereTheRuntimeFolderCannotHoldTheLockTheNextPlaceDoes) {
+  TempDir root;
+  // A folder that can never be made: its parent is a plain file.
+  PutFile(root.Path() / "file", "");
+  const fs::path nowhere = root.Path() / "file" / "run";
+  const fs::path settings = root.Path() / "user" / "marivo2";
+  struct Case {
+    const char* what;
+    fs::path settings;
+    fs::path held;  // where the lock is taken; empty: nowhere
+  };
+  const Case cases[] = {
+      {"the settings folder", settings, settings / "marivo2.lock"},
+      {"no settings folder (no HOME): beside the program", "",
+       root.Path() / "app" / "marivo2.lock"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    const ModelBackend::Options options = Places(root.Path(), c.settings, nowhere);
+    ModelGame first(options);
+    ASSERT_TRUE(first.Start());
+    EXPECT_EQ(first.model.JournalWith("lock "),
+              std::vector<std::string>{"lock " + c.held.string()});
+    ModelGame second(options);
+    EXPECT_FALSE(second.Start());
+    EXPECT_TRUE(second.game.RefusedAsSecondCopy());
+    EXPECT_FALSE(second.game.frmMan.IsLoaded());
+  }
+
+  // No place at all: both copies run, and the journal says why.
+  ModelBackend::Options options = Places(root.Path(), "", nowhere);
+  options.appPath = (root.Path() / "file" / "app").string();
+  ModelGame first(options);
+  ModelGame second(options);
+  EXPECT_TRUE(first.Start());
+  EXPECT_TRUE(second.Start());
+  EXPECT_EQ(second.model.JournalWith("lock "), std::vector<std::string>{"lock nowhere"});
+}
+
+// The refused copy, or one whose start-up fails before the record is read,
+// has a box up when the end comes: it ends at once, and writes nothing.
+TEST(EndAskedFor, WhileAStartingCopysBoxIsUpEndsItAtOnceWithoutWriting) {
+  for (const bool refused : {true, false}) {
+    for (const bool session : {true, false}) {
+      SCOPED_TRACE(std::string(refused ? "refused" : "still starting") +
+                   (session ? ", the session ends" : ", a close request"));
+      TempDir root;
+      const ModelBackend::Options options = Places(root.Path(), "", root.Path() / "run");
+      const fs::path record = root.Path() / "app" / "marivo2.ini";
+      PutFile(record, Record("002"));
+      ModelGame first(options);
+      if (refused) {
+        ASSERT_TRUE(first.Start());
+      }
+      ModelGame g(options);
+      if (!refused) g.model.FailNextRegion();  // start-up stops in its box
+      g.model.HoldNextMessage(60000);
+      PlatformEvent end;
+      end.kind = session ? PlatformEvent::Kind::SessionEnding : PlatformEvent::Kind::QuitRequest;
+      g.model.PostAt(500, end);
+      EXPECT_FALSE(g.Start());
+      EXPECT_EQ(g.model.Elapsed(), 500u) << "the box waited for its answer";
+      EXPECT_TRUE(g.model.Ended());
+      EXPECT_EQ(g.game.RefusedAsSecondCopy(), refused);
+      EXPECT_TRUE(g.model.JournalWith("write ").empty());
+      EXPECT_EQ(FileText(record), Record("002"));
+      if (refused) {
+        EXPECT_TRUE(first.RunFor(2000)) << "the first copy plays on";
+      }
+    }
+  }
+}
+
+// An end that comes with the click that opens a question is answered inside
+// that question's box at once, not at the clock's next tick.
+TEST(EndAskedFor, AlreadyWaitingWhenABoxOpensIsAnsweredThereAtOnce) {
+  ModelGame g;
+  ASSERT_TRUE(g.Start());
+  g.game.state.CatchCount[2] = 5;
+  g.model.QueueMenuChoice("mFishList");
+  g.model.PressAt(100, kButtonRight);
+  g.model.ReleaseAt(105, kButtonRight);
+  g.model.HoldNextMessage(60000);  // "釣果をクリアしていいですか？" stays up
+  g.model.ClickAt(300, WindowId::frmList, g.game.frmList.Command2.Slot());
+  g.model.SessionEndAt(300);
+  EXPECT_FALSE(g.RunUntil(5000));
+  EXPECT_EQ(g.model.Elapsed(), 300u);
+  EXPECT_EQ(g.model.JournalWith("message closed").size(), 1u);
+  EXPECT_EQ(ReadSetting(g.game, "Data", "Tyouka"), "000000005" + std::string(111, '0'));
+}
+
+// A close request to any window the game does not close itself, or to the
+// program, ends it as the exit item does; a dialog's close only closes it.
+TEST(EndAskedFor, ACloseRequestToTheProgramSavesAndEnds) {
+  const std::vector<std::pair<std::string, WindowId>> targets = {
+      {"angler", WindowId::frmMan},
+      {"control bar", WindowId::frmCon},
+      {"sea", WindowId::frmSea},
+      {"float", WindowId::frmUki},
+      {"hidden menu holder", WindowId::frmMenu}};
+  for (const auto& [what, window] : targets) {
+    SCOPED_TRACE(what);
+    ModelGame g;
+    ASSERT_TRUE(g.Start());
+    if (window == WindowId::frmUki) {
+      g.game.frmUki.Show();
+      g.game.state.LineOut = kTrue;
+    }
+    g.game.state.CatchCount[1] = 3;
+    g.model.CloseAt(100, window);
+    EXPECT_FALSE(g.RunUntil(1000));
+    EXPECT_TRUE(g.model.Ended());
+    EXPECT_EQ(g.model.Elapsed(), 100u);
+    EXPECT_EQ(ReadSetting(g.game, "Data", "Tyouka"), "000003" + std::string(114, '0'));
+  }
+
+  // The whole program asked to close, while the modal history is open.
+  ModelGame g;
+  ASSERT_TRUE(g.Start());
+  g.game.state.CatchCount[0] = 1;
+  g.model.QueueMenuChoice("mFishList");
+  g.model.PressAt(100, kButtonRight);
+  g.model.ReleaseAt(105, kButtonRight);
+  PlatformEvent quit;
+  quit.kind = PlatformEvent::Kind::QuitRequest;
+  g.model.PostAt(300, quit);
+  g.model.CallAt(200, [&] { EXPECT_TRUE(g.game.frmList.Visible()); });
+  EXPECT_FALSE(g.RunUntil(1000));
+  EXPECT_EQ(g.model.Elapsed(), 300u);
+  EXPECT_EQ(ReadSetting(g.game, "Data", "Tyouka"), "001" + std::string(117, '0'));
+
+  // A dialog on the screen closes by itself and the game plays on.
+  ModelGame d;
+  ASSERT_TRUE(d.Start());
+  d.game.frm_Version.Show();
+  d.model.CloseAt(100, WindowId::frm_Version);
+  EXPECT_TRUE(d.RunUntil(1000));
+  EXPECT_FALSE(d.game.frm_Version.IsLoaded());
+  EXPECT_TRUE(d.model.JournalWith("write ").empty());
 }
 
 }  // namespace

@@ -2,8 +2,10 @@
 
 #include <algorithm>
 #include <ctime>
+#include <utility>
 
 #include "platform/arith.h"
+#include "platform/platform.h"
 #include "platform/profile.h"
 #include "tools/png_write.h"
 
@@ -269,6 +271,31 @@ void ModelBackend::WaitEvents(std::optional<std::uint32_t> deadline) {
   PollEvents();
 }
 
+void ModelBackend::RunHeldMessage(std::uint64_t ms) {
+  const std::uint64_t end = elapsed_ + ms;
+  while (!ended_ && elapsed_ < end) {
+    // The next thing to happen: a scripted event or probe, the game's
+    // wakeup, or the person answering.
+    std::uint64_t next = end;
+    if (!script_.empty()) next = std::min(next, std::max(script_.front().at, elapsed_));
+    if (!probes_.empty()) next = std::min(next, std::max(probes_.begin()->first, elapsed_));
+    if (wakeup_) {
+      const std::uint32_t ahead = *wakeup_ - TickCount();
+      next = std::min(next, ahead > 0x7FFFFFFFu ? elapsed_ : elapsed_ + ahead);
+    }
+    if (next > options_.timeLimit) throw ModelTimeLimit("the virtual clock passed its limit");
+    elapsed_ = next;
+    PollEvents();
+    if (sink_ == nullptr || !wakeup_ || std::int32_t(TickCount() - *wakeup_) < 0) continue;
+    wakeup_.reset();
+    try {
+      sink_->RunDueTimers();
+    } catch (const ProgramEnded&) {
+      return;  // the box closes; the window layer carries the end on
+    }
+  }
+}
+
 std::unique_ptr<NativeWindow> ModelBackend::CreateNativeWindow(const WindowDesign& design,
                                                                const WindowState& state) {
   return std::make_unique<ModelWindow>(*this, design, state);
@@ -318,6 +345,13 @@ MessageResult ModelBackend::MessageBox(const std::string& text, MessageStyle sty
                                        const std::string&) {
   messages_.push_back(text);
   Log("message " + text);
+  if (messageHold_ > 0) {
+    RunHeldMessage(std::exchange(messageHold_, 0));
+    if (ended_) {
+      Log("message closed");
+      return style == MessageStyle::OkOnly ? MessageResult::Ok : MessageResult::No;
+    }
+  }
   MessageResult answer = style == MessageStyle::OkOnly ? MessageResult::Ok : MessageResult::No;
   if (!answers_.empty()) {
     answer = answers_.front();
@@ -385,7 +419,20 @@ bool ModelBackend::CopyFile(const std::string& from, const std::string& to) {
 
 bool ModelBackend::ClaimSingleInstance() {
   if (options_.lockDir.empty()) return true;
-  return instanceLock_.Claim(options_.lockDir, "marivo2.lock");
+  // As on the desktop: the runtime folder, the settings folder, beside the
+  // program.
+  switch (instanceLock_.Claim({options_.lockDir, options_.userSettingsDir, options_.appPath},
+                              "marivo2.lock")) {
+    case posix::InstanceLock::Result::Held:
+      Log("lock " + instanceLock_.Path());
+      return true;
+    case posix::InstanceLock::Result::Busy:
+      return false;
+    case posix::InstanceLock::Result::Nowhere:
+      break;
+  }
+  Log("lock nowhere");
+  return true;
 }
 
 void ModelBackend::ScreenChangeAt(std::uint64_t at, ScreenInfo screen) {

@@ -51,7 +51,9 @@ class ModelBackend final : public Backend {
     std::string appPath = ".";
     std::string exeName = "marivo2";
     std::string userSettingsDir;  // empty: no per-user folder
-    // Where the one-copy lock lives; empty: the game is never refused.
+    // The runtime folder of the one-copy lock (when it cannot hold the lock:
+    // the settings folder, then the program's); empty: no lock at all, the
+    // game is never refused.
     std::string lockDir;
     std::uint32_t seed = 1;
     // Virtual milliseconds after which the clock refuses to go on.
@@ -95,6 +97,10 @@ class ModelBackend final : public Backend {
   void QueueDraws(const std::vector<float>& draws);
   std::size_t QueuedDraws() const { return draws_.size(); }
   void QueueMessageAnswer(MessageResult answer);
+  // The next message box stays up for `ms` virtual ms before it is
+  // answered, as a person reading it: meanwhile scripted events arrive and
+  // the box's own loop runs the game's timers and ends, as a desktop's does.
+  void HoldNextMessage(std::uint64_t ms) { messageHold_ = ms; }
   // The name of the menu item to choose at the next popup; "" dismisses it.
   void QueueMenuChoice(const std::string& item);
   // The next BuildRegion fails / the next SetRegion is refused.
@@ -129,7 +135,7 @@ class ModelBackend final : public Backend {
   }
   void PollEvents() override;
   void WaitEvents(std::optional<std::uint32_t> deadline) override;
-  void ScheduleWakeup(std::optional<std::uint32_t>) override {}
+  void ScheduleWakeup(std::optional<std::uint32_t> deadline) override { wakeup_ = deadline; }
   std::unique_ptr<NativeWindow> CreateNativeWindow(const WindowDesign& design,
                                                    const WindowState& state) override;
   std::unique_ptr<NativeRegion> BuildRegion(const void* data, std::uint32_t bytes) override;
@@ -166,6 +172,8 @@ class ModelBackend final : public Backend {
     PlatformEvent event;
   };
   void Raise(Window* window, bool toTop);
+  // A message box's own loop, for `ms` virtual ms or until the game ends.
+  void RunHeldMessage(std::uint64_t ms);
 
   Options options_;
   EventSink* sink_ = nullptr;
@@ -185,6 +193,8 @@ class ModelBackend final : public Backend {
   bool failRegion_ = false;
   bool refuseShape_ = false;
   bool ended_ = false;
+  std::uint64_t messageHold_ = 0;
+  std::optional<std::uint32_t> wakeup_;
   posix::InstanceLock instanceLock_;
 };
 

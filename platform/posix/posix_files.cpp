@@ -1,6 +1,7 @@
 #include "platform/posix/posix_files.h"
 
 #include <fcntl.h>
+#include <pwd.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -87,32 +88,52 @@ InstanceLock::~InstanceLock() {
   if (fd_ >= 0) ::close(fd_);  // closing drops the flock
 }
 
-bool InstanceLock::Claim(const std::string& folder, const std::string& name) {
-  if (fd_ >= 0) return true;
-  if (!FolderWritable(folder) && !MakeFolder(folder)) return true;
-  std::string path = folder;
-  if (path.back() != '/') path += '/';
-  path += name;
-  const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
-  if (fd < 0) return true;
-  if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
-    const bool busy = errno == EWOULDBLOCK;
-    ::close(fd);
-    return !busy;
+InstanceLock::Result InstanceLock::Claim(const std::vector<std::string>& folders,
+                                         const std::string& name) {
+  if (fd_ >= 0) return Result::Held;
+  for (const std::string& folder : folders) {
+    if (folder.empty()) continue;
+    if (!FolderWritable(folder) && !MakeFolder(folder)) continue;
+    std::string path = folder;
+    if (path.back() != '/') path += '/';
+    path += name;
+    // Never through a link: the lock is a plain file of our own.
+    const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
+    if (fd < 0) continue;
+    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+      const bool busy = errno == EWOULDBLOCK;
+      ::close(fd);
+      if (busy) return Result::Busy;
+      continue;  // a file system without locks: try the next folder
+    }
+    fd_ = fd;
+    path_ = path;
+    // For a person looking: which process holds it.
+    const std::string pid = std::to_string(::getpid()) + "\n";
+    if (::ftruncate(fd_, 0) == 0) {
+      [[maybe_unused]] const ssize_t written = ::write(fd_, pid.data(), pid.size());
+    }
+    return Result::Held;
   }
-  fd_ = fd;
-  // For a person looking: which process holds it.
-  const std::string pid = std::to_string(::getpid()) + "\n";
-  if (::ftruncate(fd_, 0) == 0) {
-    [[maybe_unused]] const ssize_t written = ::write(fd_, pid.data(), pid.size());
-  }
-  return true;
+  return Result::Nowhere;
 }
 
-std::string RuntimeDir(const std::string& fallback) {
+std::string RuntimeDir() {
   const char* runtime = std::getenv("XDG_RUNTIME_DIR");
   if (runtime != nullptr && runtime[0] == '/') return runtime;
-  return fallback;
+  return {};
+}
+
+std::string PasswordHome() {
+  long size = ::sysconf(_SC_GETPW_R_SIZE_MAX);
+  std::vector<char> buffer(size > 0 ? std::size_t(size) : 16384);
+  passwd entry{};
+  passwd* found = nullptr;
+  if (::getpwuid_r(::geteuid(), &entry, buffer.data(), buffer.size(), &found) != 0 ||
+      found == nullptr || found->pw_dir == nullptr || found->pw_dir[0] != '/') {
+    return {};
+  }
+  return found->pw_dir;
 }
 
 }  // namespace marivo::posix

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "platform/backend.h"
 
@@ -22,28 +23,41 @@ bool MakeFolder(const std::string& folder);
 bool CopyFile(const std::string& from, const std::string& to);
 
 // The per-user lock that keeps a second copy of the game from starting:
-// an exclusive flock(2) on a file in `folder`. The kernel drops the lock
-// when the holder dies, however it dies, so a lock file left behind by a
-// crashed copy never blocks a start: only a living holder counts. The
-// file itself is left in place (removing it would race a starting copy).
+// an exclusive flock(2) on a file in one of a list of folders. The kernel
+// drops the lock when the holder dies, however it dies, so a lock file left
+// behind by a crashed copy never blocks a start: only a living holder
+// counts. The file itself is left in place (removing it would race a
+// starting copy).
 class InstanceLock {
  public:
+  enum class Result {
+    Held,     // this process holds the lock (now, or already did)
+    Busy,     // another living process holds it
+    Nowhere,  // no folder of the list could hold a lock file
+  };
+
   InstanceLock() = default;
   ~InstanceLock();
   InstanceLock(const InstanceLock&) = delete;
   InstanceLock& operator=(const InstanceLock&) = delete;
 
-  // True when this process now holds the lock (or already did). When the
-  // folder cannot hold a lock file at all the game is not kept from
-  // starting: true as well.
-  bool Claim(const std::string& folder, const std::string& name);
+  // Takes the lock in the first of `folders` that can hold the file `name`
+  // (a missing folder is made; empty entries are skipped). A folder that
+  // cannot be made, written or locked in passes the turn to the next, so
+  // two copies started alike always meet in the same folder.
+  Result Claim(const std::vector<std::string>& folders, const std::string& name);
   bool Held() const { return fd_ >= 0; }
+  // The lock file this process holds; empty when none.
+  const std::string& Path() const { return path_; }
 
  private:
   int fd_ = -1;
+  std::string path_;
 };
 
-// The folder for the lock: $XDG_RUNTIME_DIR when set, else `fallback`.
-std::string RuntimeDir(const std::string& fallback);
+// $XDG_RUNTIME_DIR when it names an absolute folder, else empty.
+std::string RuntimeDir();
+// The home folder the password database gives this user; empty if none.
+std::string PasswordHome();
 
 }  // namespace marivo::posix

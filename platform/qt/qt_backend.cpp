@@ -1,5 +1,8 @@
 #include "platform/qt/qt_backend.h"
 
+#include <xcb/xcb.h>
+
+#include <QAbstractNativeEventFilter>
 #include <QApplication>
 #include <QCursor>
 #include <QDateTime>
@@ -34,6 +37,26 @@ class DepthScope {
 
  private:
   int& depth_;
+};
+
+// One of our windows destroyed by someone else (`xdotool windowclose`, a
+// tool that tidies up windows): the program cannot go on without it, so
+// this is taken as a request to close the program. Our own windows are no
+// longer ours by the time the server reports their destruction.
+class DestroyWatch final : public QAbstractNativeEventFilter {
+ public:
+  explicit DestroyWatch(std::function<void(std::uint32_t)> onDestroyed)
+      : onDestroyed_(std::move(onDestroyed)) {}
+  bool nativeEventFilter(const QByteArray& eventType, void* message, qintptr*) override {
+    if (eventType != "xcb_generic_event_t") return false;
+    const auto* event = static_cast<const xcb_generic_event_t*>(message);
+    if ((event->response_type & 0x7F) != XCB_DESTROY_NOTIFY) return false;
+    onDestroyed_(reinterpret_cast<const xcb_destroy_notify_event_t*>(event)->window);
+    return false;
+  }
+
+ private:
+  std::function<void(std::uint32_t)> onDestroyed_;
 };
 
 QString ToQString(const std::string& text) {
@@ -73,6 +96,13 @@ QtBackend::QtBackend(Options options) : options_(options) {
                        PostScreenChanged();
                      });
     WatchScreen(QGuiApplication::primaryScreen());
+    destroyWatch_ = std::make_unique<DestroyWatch>([this](std::uint32_t window) {
+      if (ended_ || !OwnWindow(window)) return;
+      PlatformEvent e;
+      e.kind = PlatformEvent::Kind::QuitRequest;
+      Post(e);
+    });
+    app->installNativeEventFilter(destroyWatch_.get());
   }
 }
 
@@ -95,7 +125,9 @@ void QtBackend::PostScreenChanged() {
   Post(e);
 }
 
-QtBackend::~QtBackend() = default;
+QtBackend::~QtBackend() {
+  if (destroyWatch_ && qGuiApp != nullptr) qGuiApp->removeNativeEventFilter(destroyWatch_.get());
+}
 
 QWidget* QtBackend::WidgetOf(NativeWindow* window) {
   auto* w = dynamic_cast<QtWindow*>(window);
@@ -337,8 +369,31 @@ bool QtBackend::CopyFile(const std::string& from, const std::string& to) {
 
 bool QtBackend::ClaimSingleInstance() {
   // In the session's runtime folder when there is one (it goes away with
-  // the session), else beside the per-user record.
-  return instanceLock_.Claim(posix::RuntimeDir(UserSettingsDir()), "marivo2.lock");
+  // the session), else in the per-user settings folder, else beside the
+  // program; with no HOME at all, in the settings folder under the home the
+  // password database gives.
+  std::vector<std::string> folders = {posix::RuntimeDir(), UserSettingsDir(), AppPath()};
+  const std::string home = posix::PasswordHome();
+  if (!home.empty()) folders.push_back(UserSettingsDirFrom(nullptr, home.c_str()));
+  switch (instanceLock_.Claim(folders, "marivo2.lock")) {
+    case posix::InstanceLock::Result::Held:
+      return true;
+    case posix::InstanceLock::Result::Busy:
+      return false;
+    case posix::InstanceLock::Result::Nowhere:
+      break;
+  }
+  // Not a reason to keep the player from the game, but not a silent one.
+  std::string tried;
+  for (const std::string& folder : folders) {
+    if (!folder.empty()) tried += (tried.empty() ? "" : ", ") + folder;
+  }
+  std::fprintf(stderr,
+               "marivo2: no folder can hold the one-copy lock (tried: %s); this copy runs "
+               "without it, so a second copy would not be stopped.\n",
+               tried.empty() ? "none" : tried.c_str());
+  std::fflush(stderr);
+  return true;
 }
 
 void QtBackend::End() {

@@ -11,7 +11,9 @@
 //   text and the control bar's thin border painted from the window layer's
 //   state; command buttons are real QPushButtons; tooltips on pictures;
 // - pointer presses and releases (left 1, right 2, middle 4) on picture
-//   boxes, pointer moves over dialogs, button clicks, close requests;
+//   boxes, pointer moves over dialogs, button clicks, close requests (a
+//   window of ours destroyed by another client counts as a request to
+//   close the program);
 // - a blocking pump: PollEvents processes what is pending, WaitEvents sleeps
 //   in Qt's event dispatcher until an input arrives or the deadline passes;
 //   the game's timers keep running inside the popup menu and message boxes;
@@ -56,6 +58,7 @@
 #include "platform/qt/x11_desktop.h"
 #include "platform/random.h"
 
+class QAbstractNativeEventFilter;
 class QApplication;
 class QScreen;
 class QWidget;
@@ -164,6 +167,8 @@ class QtBackend final : public Backend {
   std::map<std::string, QFont> fonts_;
   std::exception_ptr pending_;  // thrown by a game timer inside a modal loop
   std::unique_ptr<SignalWatch> signals_;
+  // Reports one of our windows destroyed by another client.
+  std::unique_ptr<QAbstractNativeEventFilter> destroyWatch_;
   posix::InstanceLock instanceLock_;
   X11Desktop desktop_;
   QPointer<QScreen> watched_;

@@ -105,6 +105,16 @@ LRESULT Win32Backend::OnServiceMessage(HWND hwnd, UINT message, WPARAM wParam, L
     case WM_SETTINGCHANGE:
       if (wParam == SPI_SETWORKAREA) PostScreenChanged();
       break;
+    case WM_CLOSE: {
+      // A close sent to the program (taskkill without /f, a task manager):
+      // the game ends as its exit item ends it. The window itself stays
+      // until then; destroying it would take the sprites along and leave
+      // an invisible process holding the one-copy claim.
+      PlatformEvent e;
+      e.kind = PlatformEvent::Kind::QuitRequest;
+      Post(e);
+      return 0;
+    }
     case WM_QUERYENDSESSION:
       SessionEnding(false);
       return TRUE;
@@ -138,6 +148,12 @@ void Win32Backend::SessionEnding(bool dispatchNow) {
     } catch (...) {
       // The game ended (or failed) while saving: either way the session is
       // over and nothing may unwind through the system's call.
+    }
+    // Ended inside a menu or a message box (the second copy's "already
+    // running" box): that loop closes now, and the program ends with it.
+    if (platform->Ended() && modalDepth_ > 0) {
+      modalEnded_ = true;
+      CloseModalLoops();
     }
   }
 }

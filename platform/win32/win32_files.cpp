@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <cstdio>
 #include <optional>
 #include <string_view>
 
@@ -334,8 +335,15 @@ bool Win32Backend::ClaimSingleInstance() {
   }
   if (mutex == nullptr) {
     // Someone holds the name and will not share it: another copy runs.
-    // Any other failure must not keep the player from the game.
-    return error != ERROR_ACCESS_DENIED;
+    if (error == ERROR_ACCESS_DENIED) return false;
+    // Any other failure (the name taken by an object that is no mutex)
+    // must not keep the player from the game, but is not a silent one.
+    std::fprintf(stderr,
+                 "marivo2: the one-copy claim could not be made (error %lu); this copy runs "
+                 "without it, so a second copy would not be stopped.\n",
+                 static_cast<unsigned long>(error));
+    std::fflush(stderr);
+    return true;
   }
   instanceClaim_ = mutex;  // held until the process ends
   return true;

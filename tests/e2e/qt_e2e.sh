@@ -5,7 +5,10 @@
 # the session end on SIGTERM, the plain refusal without a display, one copy
 # per user (a second start says so and leaves one scene), and which record
 # a run uses when there is one beside the program and one in the user's
-# settings folder.
+# settings folder; the one-copy lock where the runtime folder cannot hold it
+# and with neither HOME nor XDG_RUNTIME_DIR, a refused copy ended by SIGTERM
+# with its box up (at once, writing nothing), and a close request to a
+# sprite (saves and ends as the exit item does).
 #
 # Usage: qt_e2e.sh <marivo2 executable> <artifact folder>
 # Exits 77 (skipped) when Xvfb or the X tools are missing.
@@ -254,6 +257,174 @@ if start_game; then
     "$work/user.ini.orig" "$user_before"
 else
   check "the scene comes up with two records" false
+fi
+
+# ---- One copy wherever the lock can live; what a refused copy and a close
+# request do with the record. A record on disk that differs from the run's
+# counts shows whether a copy wrote it.
+lock_ini=$work/run/marivo2.ini
+lock_counts=$(printf '[Data]\r\nTyouka=003004%s\r\n' "$(printf '0%.0s' $(seq 114))")
+blank_counts=$(printf '[Data]\r\nTyouka=%s\r\n' "$(printf '0%.0s' $(seq 120))")
+: >"$work/plain-file"  # a runtime folder under it can never be made
+# Starts a copy with `env` arguments; its pid in $1.
+start_with() {
+  local var=$1
+  shift
+  (cd "$work/run" && exec env "$@" ./marivo2) >>"$work/lock.log" 2>&1 &
+  printf -v "$var" %s $!
+}
+# Waits up to ten seconds for the refusal box of the copy whose pid is $1.
+refusal_box() {
+  for _ in $(seq 100); do
+    [ -n "$(window_id Marivo2)" ] && return 0
+    kill -0 "$1" 2>/dev/null || return 1
+    sleep 0.1
+  done
+  return 1
+}
+# Waits up to two seconds for the pid in $1 to end; its status in $rc.
+ends_soon() {
+  local pid=$1
+  for _ in $(seq 20); do
+    if ! kill -0 "$pid" 2>/dev/null; then
+      wait "$pid"
+      rc=$?
+      return 0
+    fi
+    sleep 0.1
+  done
+  return 1
+}
+lock_case() {
+  local label=$1
+  shift
+  rm -f "$XDG_CONFIG_HOME/marivo2/marivo2.ini" "$work/run/marivo2.lock"
+  printf '%s' "$lock_counts" >"$lock_ini"
+  start_with game_pid "$@"
+  if ! wait_for frmMan 100; then
+    fail "$label: the first copy shows its scene"
+    return
+  fi
+  start_with second_pid "$@"
+  check "$label: a second start is refused with its box" refusal_box "$second_pid"
+  check "$label: one scene (one frmMan, one frmCon)" \
+    test "$(count_named frmMan) $(count_named frmCon)" = "1 1"
+  # The refused copy never read the record: a termination signal while its
+  # box is up ends it at once, and it writes nothing.
+  cp "$lock_ini" "$work/lock.ini.before"
+  kill -TERM "$second_pid" 2>/dev/null
+  if ends_soon "$second_pid"; then
+    pass "$label: SIGTERM ends the refused copy at once (status $rc)"
+  else
+    fail "$label: the refused copy outlived SIGTERM with its box up"
+    kill -9 "$second_pid" 2>/dev/null
+  fi
+  second_pid=""
+  check "$label: the refused copy left the record byte for byte" cmp -s "$lock_ini" "$work/lock.ini.before"
+}
+
+lock_case "runtime folder that cannot be made" XDG_RUNTIME_DIR="$work/plain-file/run"
+check "the lock went to the settings folder" test -f "$XDG_CONFIG_HOME/marivo2/marivo2.lock"
+# A close request to a sprite (its window destroyed by another client, as
+# xdotool windowclose does) ends the game as the exit item does.
+printf '%s' "$blank_counts" >"$lock_ini"
+if [ -n "$game_pid" ] && [ -n "$(window_id frmCon)" ]; then
+  xdotool windowclose "$(window_id frmCon)"
+  if ends_soon "$game_pid"; then
+    pass "closing the control bar ends the game (status $rc)"
+  else
+    fail "the game outlived the close of its control bar"
+    kill -9 "$game_pid" 2>/dev/null
+  fi
+  game_pid=""
+  check "closing the control bar saved the run's counts (003 004)" \
+    grep -Eq $'^Tyouka=0030040{114}\r?$' "$lock_ini"
+  check "no window of the closed game is left" test "$(count_named frmMan)" = 0
+  # The lock went with it: a new start shows its scene.
+  start_with game_pid XDG_RUNTIME_DIR="$work/plain-file/run"
+  check "a new start after the close shows its scene" wait_for frmMan 100
+  kill -TERM "$game_pid" 2>/dev/null
+  ends_soon "$game_pid" || kill -9 "$game_pid" 2>/dev/null
+  game_pid=""
+fi
+
+lock_case "neither HOME nor XDG_RUNTIME_DIR" -u HOME -u XDG_RUNTIME_DIR -u XDG_CONFIG_HOME
+check "the lock went beside the program" test -f "$work/run/marivo2.lock"
+# The close a window manager sends (WM_DELETE_WINDOW) to the angler: the
+# game saves and ends as its exit item does.
+cc -x c -o "$work/wm_delete" - -lX11 <<'EOF' 2>"$work/wm_delete.log"
+#include <X11/Xlib.h>
+#include <stdlib.h>
+int main(int argc, char** argv) {
+  Display* d = XOpenDisplay(NULL);
+  if (d == NULL || argc != 2) return 2;
+  XEvent e = {0};
+  e.xclient.type = ClientMessage;
+  e.xclient.window = strtoul(argv[1], NULL, 0);
+  e.xclient.message_type = XInternAtom(d, "WM_PROTOCOLS", False);
+  e.xclient.format = 32;
+  e.xclient.data.l[0] = XInternAtom(d, "WM_DELETE_WINDOW", False);
+  e.xclient.data.l[1] = CurrentTime;
+  XSendEvent(d, e.xclient.window, False, NoEventMask, &e);
+  XCloseDisplay(d);
+  return 0;
+}
+EOF
+if [ -n "$game_pid" ] && [ -x "$work/wm_delete" ]; then
+  printf '%s' "$blank_counts" >"$lock_ini"
+  "$work/wm_delete" "$(window_id frmMan)"
+  if ends_soon "$game_pid"; then
+    pass "the window manager's close of the angler ends the game (status $rc)"
+  else
+    fail "the game outlived the window manager's close of the angler"
+  fi
+  check "that close saved the run's counts (003 004)" \
+    grep -Eq $'^Tyouka=0030040{114}\r?$' "$lock_ini"
+elif [ -n "$game_pid" ]; then
+  echo "skip - no WM_DELETE_WINDOW sender could be built: $(head -n1 "$work/wm_delete.log")"
+fi
+if [ -n "$game_pid" ]; then
+  kill -TERM "$game_pid" 2>/dev/null
+  ends_soon "$game_pid" || kill -9 "$game_pid" 2>/dev/null
+  game_pid=""
+fi
+
+# A runtime folder the user may not write (root ignores file modes, so this
+# one runs as user 65534): the lock goes to the settings folder, and a
+# second start is still refused.
+if [ "$(id -u)" = 0 ] && command -v setpriv >/dev/null 2>&1; then
+  nobody=$work/nobody
+  mkdir -p "$nobody/run" "$nobody/home" "$nobody/xdg-run"
+  cp "$exe" "$nobody/run/marivo2"
+  chmod 0711 "$work"
+  chmod 0755 "$nobody" "$nobody/xdg-run"
+  chown -R 65534:65534 "$nobody/run" "$nobody/home"
+  as_nobody() {
+    (cd "$nobody/run" && exec setpriv --reuid=65534 --regid=65534 --clear-groups \
+      env -u XDG_CONFIG_HOME HOME="$nobody/home" XDG_RUNTIME_DIR="$nobody/xdg-run" ./marivo2) \
+      >>"$work/nobody.log" 2>&1 &
+  }
+  as_nobody
+  game_pid=$!
+  if wait_for frmMan 100; then
+    as_nobody
+    second_pid=$!
+    check "runtime folder not writable by the user: a second start is refused" \
+      refusal_box "$second_pid"
+    check "runtime folder not writable by the user: one scene" test "$(count_named frmMan)" = 1
+    check "the lock went to the user's settings folder" \
+      test -f "$nobody/home/.config/marivo2/marivo2.lock"
+    kill -TERM "$second_pid" 2>/dev/null
+    ends_soon "$second_pid" || kill -9 "$second_pid" 2>/dev/null
+    second_pid=""
+  else
+    fail "user 65534 sees no scene: $(head -n3 "$work/nobody.log")"
+  fi
+  kill -TERM "$game_pid" 2>/dev/null
+  ends_soon "$game_pid" || kill -9 "$game_pid" 2>/dev/null
+  game_pid=""
+else
+  echo "skip - not root: the runtime folder's mode cannot be tried as another user"
 fi
 
 cp "$work/game.log" "$artifacts/game.log" 2>/dev/null

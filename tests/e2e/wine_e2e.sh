@@ -2,11 +2,12 @@
 # Plays marivo2.exe under Wine on a private X server and checks it through
 # that server: the sprite windows stand where the scene puts them, the
 # angler is cut to his outline, a cast puts the float on the sea, a second
-# start only says that the game is already running, a record in the
-# user's folder is merged into the one beside the program (and left as it
-# is), the menu's exit item writes the catch record beside the program,
-# and a record saved with a byte-order mark is read through, kept, and
-# replaced atomically.
+# start only says that the game is already running (and, told of a logoff
+# with its box up, ends without writing), a record in the user's folder is
+# merged into the one beside the program (and left as it is), the menu's
+# exit item writes the catch record beside the program, a record saved with
+# a byte-order mark is read through, kept, and replaced atomically, and a
+# plain taskkill (WM_CLOSE) ends the game with its counts saved.
 #
 # Usage: tests/e2e/wine_e2e.sh [path/to/marivo2.exe] [artifact folder]
 # (MARIVO_WIN_EXE also names the exe.) Screenshots land in the artifact
@@ -189,6 +190,37 @@ anglers=$(grep -c ' w=50 h=48 ' <<<"$scene" || true)
   [ "$(stat -c %Y "$work/game/marivo2.ini")" = "$record_time" ] &&
   [ "$(md5sum <"$user_ini")" = "$user_sum" ] &&
   pass "the records were not touched" || fail "the second start changed a record"
+
+echo "== A logoff while a second copy's box is up"
+# The refused copy never read the record: the session ending while its box
+# is up (asked and told, as a logoff does, of this process only) ends it at
+# once, and it writes nothing. The first copy, not told, plays on.
+record_sum=$(md5sum <"$work/game/marivo2.ini")
+(cd "$work/game" && exec timeout 60 wine marivo2.exe) >"$work/refused.log" 2>&1 &
+refused_pid=$!
+box=""
+for _ in $(seq 60); do
+  box=$(probe list | grep ' visible=1 ' | grep ' class=#32770 ' | grep ' title=Marivo2$' | head -n1 || true)
+  [ -n "$box" ] && break
+  kill -0 "$refused_pid" 2>/dev/null || break
+  sleep 0.25
+done
+if [ -z "$box" ]; then
+  fail "no refusal box to end the session under"
+else
+  probe endsession "$(field pid <<<"$box")" >"$work/endsession-refused.log"
+  for _ in $(seq 20); do kill -0 "$refused_pid" 2>/dev/null || break; sleep 0.25; done
+  if kill -0 "$refused_pid" 2>/dev/null; then
+    fail "the refused copy outlived the end of its session"
+    kill "$refused_pid" 2>/dev/null || true
+  else
+    pass "the end of the session ended the refused copy"
+  fi
+  [ "$(md5sum <"$work/game/marivo2.ini")" = "$record_sum" ] && [ "$(md5sum <"$user_ini")" = "$user_sum" ] &&
+    pass "the refused copy wrote no record at the session's end" ||
+    fail "the refused copy's session end changed a record: $(tr -d '\r' <"$work/game/marivo2.ini" | grep Tyouka)"
+  kill -0 "$game_pid" 2>/dev/null && pass "the first copy plays on" || fail "the first copy ended too"
+fi
 
 # The action button: left 990, top -30 twips in the bar's client area,
 # inside a one-pixel border.
@@ -465,6 +497,40 @@ if wait_window 50 48 150 >/dev/null; then
     fail "$leftovers temporaries are left beside the record"
 else
   fail "the run with the marked record never showed the angler"
+fi
+
+echo "== A plain close (taskkill without /f)"
+# WM_CLOSE to each of the program's top-level windows, the hidden one
+# included: the game ends as its exit item ends it, and lets go of its
+# one-copy claim. Blanked on disk meanwhile, the record shows the save.
+printf '[Data]\r\nTyouka=%s\r\n' "$stored" >"$ini"
+(cd "$work/game" && exec timeout 120 wine marivo2.exe) >>"$work/game.log" 2>&1 &
+game_pid=$!
+if wait_window 50 48 150 >/dev/null; then
+  sleep 1
+  printf '[Data]\r\nTyouka=%s\r\n' "$zero" >"$ini"
+  timeout 60 wine taskkill /im marivo2.exe >"$work/taskkill.log" 2>&1 || true
+  for _ in $(seq 50); do kill -0 "$game_pid" 2>/dev/null || break; sleep 0.2; done
+  if kill -0 "$game_pid" 2>/dev/null; then
+    fail "the program outlived taskkill: $(probe list | grep -c 'class=Marivo2' || true) windows of it left"
+    kill "$game_pid" 2>/dev/null || true
+  else
+    pass "taskkill ended the program"
+  fi
+  game_pid=""
+  grep -qx "Tyouka=$stored" <(tr -d '\r' <"$ini") && pass "taskkill saved the run's counts" ||
+    fail "after taskkill the record holds $(tr -d '\r' <"$ini" | grep Tyouka || echo nothing), not $stored"
+  # The claim went with it: a new start shows its scene, not the refusal.
+  (cd "$work/game" && exec timeout 120 wine marivo2.exe) >>"$work/game.log" 2>&1 &
+  game_pid=$!
+  wait_window 50 48 150 >/dev/null && pass "a new start after taskkill shows its scene" ||
+    fail "a new start after taskkill shows no scene"
+  timeout 60 wine taskkill /im marivo2.exe >>"$work/taskkill.log" 2>&1 || true
+  for _ in $(seq 50); do kill -0 "$game_pid" 2>/dev/null || break; sleep 0.2; done
+  kill "$game_pid" 2>/dev/null || true
+  game_pid=""
+else
+  fail "the run for taskkill never showed the angler"
 fi
 
 echo "== Screenshots in $artifacts"

@@ -3,13 +3,15 @@
 // their owners, styles and rectangles, the task bar's rule for each, the
 // foreground window, the text of a window's controls, the system DPI and
 // the work area. It can also change the screen mode or the work area, as a
-// user changing the display settings or moving the task bar would.
+// user changing the display settings or moving the task bar would, and
+// end the session for one process, as a logoff does.
 //
 // It declares itself DPI-aware, so every rectangle is in device pixels.
 //
 // Usage: probe.exe list | fg | dpi | work | later <ms> | texts <hwnd> | tray
 //                  | mode <width> <height> | setwork <left> <top> <right> <bottom>
 //                  | fish <float hwnd> <button x> <button y> <sea top> <upright width> <ms>
+//                  | endsession <pid>
 // Output is UTF-8, one record per line, fields as name=value.
 #include <windows.h>
 
@@ -208,10 +210,27 @@ void PrintWork() {
         " work_r=" + std::to_string(work.right) + " work_b=" + std::to_string(work.bottom));
 }
 
+// The session ending, as Windows tells each program at a logoff: every
+// top-level window of process `pid` is asked WM_QUERYENDSESSION, then told
+// WM_ENDSESSION.
+BOOL CALLBACK EndSessionOf(HWND hwnd, LPARAM pid) {
+  DWORD owner = 0;
+  GetWindowThreadProcessId(hwnd, &owner);
+  if (owner != DWORD(pid)) return TRUE;
+  DWORD_PTR answer = 0;
+  SendMessageTimeoutW(hwnd, WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF, SMTO_ABORTIFHUNG, 5000,
+                      &answer);
+  SendMessageTimeoutW(hwnd, WM_ENDSESSION, TRUE, ENDSESSION_LOGOFF, SMTO_ABORTIFHUNG, 5000,
+                      &answer);
+  Print("ended " + Describe(hwnd));
+  return TRUE;
+}
+
 int Usage() {
   Print("usage: probe list | fg | dpi | work | later <ms> | texts <hwnd> | tray");
   Print("       | mode <w> <h> | setwork <l> <t> <r> <b>");
   Print("       | fish <float> <button x> <button y> <sea top> <upright width> <ms>");
+  Print("       | endsession <pid>");
   return 2;
 }
 
@@ -265,6 +284,8 @@ int Run(int argc, char** argv) {
   } else if (command == "fish" && argc == 8) {
     return Fish(ParseHandle(argv[2]), std::atoi(argv[3]), std::atoi(argv[4]), std::atoi(argv[5]),
                 std::atoi(argv[6]), DWORD(std::atoi(argv[7])));
+  } else if (command == "endsession" && argc == 3) {
+    EnumWindows(&EndSessionOf, LPARAM(std::strtoul(argv[2], nullptr, 0)));
   } else if (command == "mode" && argc == 4) {
     DEVMODEW mode{};
     mode.dmSize = sizeof mode;
