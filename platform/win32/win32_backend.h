@@ -109,7 +109,14 @@ class Win32Backend final : public Backend {
   void CloseModalLoops();
   void GiveBackForeground();
   bool RouteDialogMessage(MSG& msg);
-  HFONT FontFor(const FontDesign& font);
+  // A designed font at the factor the game is drawn at, or at `scale`
+  // (1: the design size, whose widths lay text out).
+  HFONT FontFor(const FontDesign& font) { return FontFor(font, scale_); }
+  HFONT FontFor(const FontDesign& font, int scale);
+  // The advance of each character of `text` in the design-size font, in the
+  // game's pixels, and that font's ascent.
+  std::vector<int> DesignAdvances(HDC dc, const FontDesign& font, const std::wstring& text);
+  int DesignAscent(HDC dc, const FontDesign& font);
   HICON IconFor(const assets::Image* image, int size);
   const std::vector<std::string>& JapaneseFaces();
   std::wstring ModuleFileName();
