@@ -22,7 +22,8 @@
 // - High DPI: the process is system-DPI-aware and draws the whole game at
 //   one whole-number factor of the system DPI (96 and 120 dpi: 1, 144 and
 //   192: 2, 288: 3): pictures and outlines blown up pixel for pixel, fonts
-//   at the matching size; the game sees a screen of desktop pixels / factor.
+//   at the matching size, text laid out with the design size's widths times
+//   the factor; the game sees a screen of desktop pixels / factor.
 // - The sprites are owned by the hidden service window (no task-bar
 //   buttons); it also hears screen and work-area changes.
 //

@@ -3,7 +3,8 @@
 # with a task bar) and checks how it lives with the rest of the desktop:
 #  - display scaling: at 96, 120, 144 and 192 dpi every sprite is its design
 #    size times the whole scale factor, the scene stands on the task bar,
-#    and the angler at 2x is exactly his 96-dpi picture blown up;
+#    the angler at 2x is exactly his 96-dpi picture blown up, and the clock
+#    at 144 dpi keeps its 96-dpi distance from the button, blown up;
 #  - the task bar: no sprite or balloon piece has a button, a dialog has;
 #  - focus: text typed into notepad before and after the popup menu
 #    (dismissed with Esc) all reaches notepad;

@@ -8,7 +8,10 @@
 #   - the installed program carries the version, starts from its shortcut,
 #     shows the scene and keeps its record beside itself;
 #   - the silent uninstaller removes the program, its shortcut and its
-#     registration and leaves the record byte for byte.
+#     registration and leaves the record byte for byte;
+#   - the uninstaller's version resource calls it the uninstaller, and the
+#     size in the list of apps counts it;
+#   - at 144 dpi the welcome page's picture is shown as drawn, unstretched.
 #
 # Usage: tests/e2e/wine_package_check.sh [dist folder]   (default: dist)
 # The screenshot lands in <dist folder>/e2e (MARIVO_ARTIFACTS elsewhere).
