@@ -213,8 +213,8 @@ version_of() { (cd "$work" && timeout 60 wine verinfo.exe "$(winepath -w "$1")" 
 described=$(version_of "$setup" | sed -n 's/^FileDescription=//p')
 check "the installer describes itself as the setup ($described)" grep -qi 'setup' <<<"$described"
 described=$(version_of "$instdir/uninstall.exe" | sed -n 's/^FileDescription=//p')
-check "the uninstaller describes itself as the uninstaller ($described)" \
-  eval 'grep -qi uninstall <<<"$described" && ! grep -qi setup <<<"$described"'
+uninstaller_named() { grep -qi uninstall <<<"$1" && ! grep -qi setup <<<"$1"; }
+check "the uninstaller describes itself as the uninstaller ($described)" uninstaller_named "$described"
 
 echo "== The installed program, started from its shortcut"
 # A record from an earlier run beside the installed program: one catch of
