@@ -60,22 +60,41 @@ zipfile=$dist/marivo2-$version-win64.zip
 rm -f "$zipfile"  # zip adds to an existing archive; start from nothing
 (cd "$stage" && TZ=UTC zip -q -X -9 "$zipfile" Marivo2/ Marivo2/marivo2.exe Marivo2/readme.txt)
 
-# The picture beside the installer's welcome and finish pages (164 x 314,
-# 24-bit BMP): the game's icon and the angler on his rock over the sea,
-# blown up by whole numbers without smoothing, on a sky.
-wizard=$stage/wizard.bmp
-convert -size 164x254 gradient:'#DDF1FF-#9CCBF2' \( -size 164x60 xc:'#2C6CD0' \) -append \
-  \( assets/ui/icon.xpm -sample 300% \) -gravity north -geometry +0+28 -composite \
-  \( assets/man/man0.xpm -transparent '#000000' -sample 200% \) \
-  -gravity southwest -geometry +20+54 -composite \
-  -alpha off -type TrueColor "BMP3:$wizard"
+# The picture beside the installer's welcome and finish pages: the game's
+# icon and the angler on his rock over the sea, on a sky, as 24-bit BMPs.
+# Its box on the page is 109 x 193 dialog units, so it grows with the dialog
+# font and the display scale (164 x 314 pixels at 96 dpi, 218 x 386 at 120,
+# 245 x 483 at 144, 327 x 627 at 192 under Wine). One drawing for each of
+# those boxes, the art blown up by whole numbers without smoothing; the
+# installer shows the one that fits, unstretched (see WizardPicture).
+wizard_picture() {  # <dpi> <width> <height> <icon factor> <angler factor>
+  local dpi=$1 width=$2 height=$3 icon=$4 man=$5
+  local sea=$((60 * dpi / 96)) top=$((28 * dpi / 96)) left=$((20 * dpi / 96)) above=$((54 * dpi / 96))
+  convert -size "${width}x$((height - sea))" gradient:'#DDF1FF-#9CCBF2' \
+    \( -size "${width}x$sea" xc:'#2C6CD0' \) -append \
+    \( assets/ui/icon.xpm -sample "$((icon * 100))%" \) -gravity north -geometry "+0+$top" -composite \
+    \( assets/man/man0.xpm -transparent '#000000' -sample "$((man * 100))%" \) \
+    -gravity southwest -geometry "+$left+$above" -composite \
+    -alpha off -type TrueColor "BMP3:$stage/wizard-$dpi.bmp"
+}
+wizard_picture 96 164 314 3 2
+wizard_picture 120 218 386 4 3
+wizard_picture 144 246 483 5 3
+wizard_picture 192 328 628 6 4
 
+# First the uninstaller, with a version resource of its own (the installer
+# of this run is thrown away), then the installer that carries it.
 setup=$dist/marivo2-$version-setup.exe
+uninstaller=$stage/uninstall.exe
+nsis=(makensis -INPUTCHARSET UTF8 -V2 -DVERSION="$version" -DEXE="$exe" -DICON="$icon"
+  -DREADME="$readme" -DWIZARD_DIR="$stage")
+"${nsis[@]}" -DSIZE_KB=0 -DOUTFILE="$stage/unused-setup.exe" -DUNINSTALLER_OUT="$uninstaller" \
+  packaging/windows/marivo2.nsi
+[ -s "$uninstaller" ] || { echo "package-windows: makensis left no uninstaller"; exit 1; }
+# What the install puts on the disk, in KB, for the list of apps.
+size_kb=$(( ($(stat -c %s "$exe") + $(stat -c %s "$readme") + $(stat -c %s "$uninstaller") + 1023) / 1024 ))
 rm -f "$setup"
-size_kb=$(( ($(stat -c %s "$exe") + $(stat -c %s "$readme") + 1023) / 1024 ))
-makensis -INPUTCHARSET UTF8 -V2 \
-  -DVERSION="$version" -DEXE="$exe" -DICON="$icon" -DREADME="$readme" -DWIZARD="$wizard" \
-  -DSIZE_KB="$size_kb" -DOUTFILE="$setup" \
+"${nsis[@]}" -DSIZE_KB="$size_kb" -DOUTFILE="$setup" -DUNINSTALLER="$uninstaller" \
   packaging/windows/marivo2.nsi
 [ -s "$setup" ] || { echo "package-windows: makensis wrote no $setup"; exit 1; }
 

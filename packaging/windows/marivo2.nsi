@@ -2,7 +2,15 @@
 ; Debian's makensis:
 ;
 ;   makensis -INPUTCHARSET UTF8 -DVERSION=1.0.0 -DEXE=... -DICON=... \
-;            -DREADME=... -DSIZE_KB=... -DOUTFILE=... [-DWIZARD=...] marivo2.nsi
+;            -DREADME=... -DSIZE_KB=... -DOUTFILE=... [-DWIZARD_DIR=...] \
+;            -DUNINSTALLER_OUT=... marivo2.nsi   (first: the uninstaller)
+;   makensis ... -DUNINSTALLER=... marivo2.nsi     (then: the installer)
+;
+; The uninstaller is made by a first run of its own, so that it carries a
+; version resource that describes it (an uninstaller written by the
+; installer would carry the installer's); that run's installer is thrown
+; away. The second run packs the finished uninstaller as a file, whose size
+; is then known for the estimated size in the list of apps.
 ;
 ; It installs for the current user only, without administrator rights, into
 ; %LOCALAPPDATA%\Programs\Marivo2. That folder is the user's own, so the
@@ -39,7 +47,17 @@ VIFileVersion "${VERSION}.0"
 VIAddVersionKey /LANG=0 "ProductName" "Marivo2"
 VIAddVersionKey /LANG=0 "ProductVersion" "${VERSION}"
 VIAddVersionKey /LANG=0 "FileVersion" "${VERSION}"
-VIAddVersionKey /LANG=0 "FileDescription" "Marivo2 ${VERSION} setup"
+!ifdef UNINSTALLER_OUT
+  VIAddVersionKey /LANG=0 "FileDescription" "Marivo2 ${VERSION} uninstaller"
+  VIAddVersionKey /LANG=0 "OriginalFilename" "uninstall.exe"
+  ; Keeps the uninstaller as makensis makes it, before it is packed.
+  !uninstfinalize 'cp "%1" "${UNINSTALLER_OUT}"'
+!else ifdef UNINSTALLER
+  VIAddVersionKey /LANG=0 "FileDescription" "Marivo2 ${VERSION} setup"
+  VIAddVersionKey /LANG=0 "OriginalFilename" "marivo2-${VERSION}-setup.exe"
+!else
+  !error "UNINSTALLER_OUT (the first run) or UNINSTALLER (the second) must be given with -D"
+!endif
 VIAddVersionKey /LANG=0 "CompanyName" "${PUBLISHER}"
 VIAddVersionKey /LANG=0 "LegalCopyright" "Copyright (C) ${PUBLISHER}"
 
@@ -49,24 +67,32 @@ VIAddVersionKey /LANG=0 "LegalCopyright" "Copyright (C) ${PUBLISHER}"
 !include "FileFunc.nsh"
 
 !define MUI_ICON "${ICON}"
-!ifdef WIZARD
-  !define MUI_WELCOMEFINISHPAGE_BITMAP "${WIZARD}"
+!ifdef WIZARD_DIR
+  !define MUI_WELCOMEFINISHPAGE_BITMAP "${WIZARD_DIR}/wizard-96.bmp"
 !endif
 !define MUI_UNICON "${ICON}"
 !define MUI_ABORTWARNING
 !define MUI_COMPONENTSPAGE_NODESC
 
+!ifdef WIZARD_DIR
+  !define MUI_PAGE_CUSTOMFUNCTION_SHOW WelcomeShow
+!endif
 !insertmacro MUI_PAGE_WELCOME
 !insertmacro MUI_PAGE_COMPONENTS
 !insertmacro MUI_PAGE_DIRECTORY
 !insertmacro MUI_PAGE_INSTFILES
 !define MUI_FINISHPAGE_RUN "$INSTDIR\marivo2.exe"
 !define MUI_FINISHPAGE_RUN_NOTCHECKED
+!ifdef WIZARD_DIR
+  !define MUI_PAGE_CUSTOMFUNCTION_SHOW FinishShow
+!endif
 !insertmacro MUI_PAGE_FINISH
 
-!define MUI_UNCONFIRMPAGE_TEXT_TOP "$(UninstallKeepsRecord)"
-!insertmacro MUI_UNPAGE_CONFIRM
-!insertmacro MUI_UNPAGE_INSTFILES
+!ifdef UNINSTALLER_OUT
+  !define MUI_UNCONFIRMPAGE_TEXT_TOP "$(UninstallKeepsRecord)"
+  !insertmacro MUI_UNPAGE_CONFIRM
+  !insertmacro MUI_UNPAGE_INSTFILES
+!endif
 
 ; The first language is the fallback when the user's is neither.
 !insertmacro MUI_LANGUAGE "English"
@@ -126,7 +152,11 @@ Section "$(SectionGame)" SectionGame
   SetOutPath "$INSTDIR"
   File "/oname=marivo2.exe" "${EXE}"
   File "/oname=readme.txt" "${README}"
+!ifdef UNINSTALLER
+  File "/oname=uninstall.exe" "${UNINSTALLER}"
+!else
   WriteUninstaller "$INSTDIR\uninstall.exe"
+!endif
 
   ; One shortcut, whichever language an earlier install used. Its working
   ; folder is $INSTDIR (the output path).
@@ -181,6 +211,68 @@ Function .onInit
   ${EndIf}
 FunctionEnd
 
+!ifdef WIZARD_DIR
+; The picture beside the welcome and finish pages. Its box (109 x 193
+; dialog units) grows with the dialog font and the display scale; the
+; package carries the picture drawn for the box at 96, 120, 144 and 192 dpi,
+; the art blown up by whole numbers. The smallest drawing that covers the
+; box (else the largest) is shown unstretched, centred and cut to the box,
+; never smoothed. In: $0 the box. Out: $1 the bitmap now shown; the caller
+; frees the one the page had loaded.
+!macro WizardCandidate DPI
+  ${If} $R0 == 0
+    File "/oname=$PLUGINSDIR\wizard-${DPI}.bmp" "${WIZARD_DIR}/wizard-${DPI}.bmp"
+    System::Call 'user32::LoadImageW(p 0, w "$PLUGINSDIR\wizard-${DPI}.bmp", i ${IMAGE_BITMAP}, i 0, i 0, i ${LR_LOADFROMFILE}) p .r2'
+    ${If} $2 P<> 0
+      System::Call 'gdi32::GetObjectW(p r2, i 32, @ r5)'
+      System::Call '*$5(i, i .r6, i .r7)'
+      ${If} $1 P<> 0
+        System::Call 'gdi32::DeleteObject(p r1)'
+      ${EndIf}
+      StrCpy $1 $2
+      ${If} $6 >= $3
+      ${AndIf} $7 >= $4
+        StrCpy $R0 1
+      ${EndIf}
+    ${EndIf}
+  ${EndIf}
+!macroend
+
+Function WizardPicture
+  System::Call 'user32::GetClientRect(p r0, @ r2)'
+  System::Call '*$2(i, i, i .r3, i .r4)'
+  StrCpy $1 0
+  StrCpy $R0 0
+  !insertmacro WizardCandidate 96
+  !insertmacro WizardCandidate 120
+  !insertmacro WizardCandidate 144
+  !insertmacro WizardCandidate 192
+  ${If} $1 P<> 0
+    ${NSD_AddStyle} $0 ${SS_CENTERIMAGE}
+    SendMessage $0 ${STM_SETIMAGE} ${IMAGE_BITMAP} $1
+  ${EndIf}
+FunctionEnd
+
+Function WelcomeShow
+  StrCpy $0 $mui.WelcomePage.Image
+  Call WizardPicture
+  ${If} $1 P<> 0
+    ${NSD_FreeImage} $mui.WelcomePage.Image.Bitmap
+    StrCpy $mui.WelcomePage.Image.Bitmap $1
+  ${EndIf}
+FunctionEnd
+
+Function FinishShow
+  StrCpy $0 $mui.FinishPage.Image
+  Call WizardPicture
+  ${If} $1 P<> 0
+    ${NSD_FreeImage} $mui.FinishPage.Image.Bitmap
+    StrCpy $mui.FinishPage.Image.Bitmap $1
+  ${EndIf}
+FunctionEnd
+!endif
+
+!ifdef UNINSTALLER_OUT
 Function un.onInit
   SetShellVarContext current
 FunctionEnd
@@ -198,3 +290,4 @@ Section "Uninstall"
   ; Only when empty: the player's marivo2.ini keeps the folder.
   RMDir "$INSTDIR"
 SectionEnd
+!endif

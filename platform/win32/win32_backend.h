@@ -22,7 +22,8 @@
 // - High DPI: the process is system-DPI-aware and draws the whole game at
 //   one whole-number factor of the system DPI (96 and 120 dpi: 1, 144 and
 //   192: 2, 288: 3): pictures and outlines blown up pixel for pixel, fonts
-//   at the matching size; the game sees a screen of desktop pixels / factor.
+//   at the matching size, text laid out with the design size's widths times
+//   the factor; the game sees a screen of desktop pixels / factor.
 // - The sprites are owned by the hidden service window (no task-bar
 //   buttons); it also hears screen and work-area changes.
 //
@@ -109,7 +110,14 @@ class Win32Backend final : public Backend {
   void CloseModalLoops();
   void GiveBackForeground();
   bool RouteDialogMessage(MSG& msg);
-  HFONT FontFor(const FontDesign& font);
+  // A designed font at the factor the game is drawn at, or at `scale`
+  // (1: the design size, whose widths lay text out).
+  HFONT FontFor(const FontDesign& font) { return FontFor(font, scale_); }
+  HFONT FontFor(const FontDesign& font, int scale);
+  // The advance of each character of `text` in the design-size font, in the
+  // game's pixels, and that font's ascent.
+  std::vector<int> DesignAdvances(HDC dc, const FontDesign& font, const std::wstring& text);
+  int DesignAscent(HDC dc, const FontDesign& font);
   HICON IconFor(const assets::Image* image, int size);
   const std::vector<std::string>& JapaneseFaces();
   std::wstring ModuleFileName();

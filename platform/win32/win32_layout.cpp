@@ -241,6 +241,38 @@ int FontHeight(double points, int dpi) {
   return -Nearest(points * (dpi > 0 ? dpi : 96) / 72.0);
 }
 
+int ScaledLine::Width() const {
+  int width = 0;
+  for (int d : dx) width += d;
+  return width;
+}
+
+ScaledLine LayOutLine(const std::vector<int>& designAdvances, int boxLeft, int boxWidth,
+                      bool centred, int scale) {
+  scale = std::max(1, scale);
+  int designWidth = 0;
+  for (int a : designAdvances) designWidth += a;
+  ScaledLine line;
+  // As the system centres at 96 dpi: half the spare room, truncated (also
+  // when the text is wider than its box and the room is negative).
+  const int offset = centred ? Div(boxWidth - designWidth, 2) : 0;
+  line.left = (boxLeft + offset) * scale;
+  line.dx.reserve(designAdvances.size());
+  for (int a : designAdvances) line.dx.push_back(a * scale);
+  return line;
+}
+
+std::vector<int> AdvancesFromExtents(const std::vector<int>& extents) {
+  std::vector<int> advances;
+  advances.reserve(extents.size());
+  int before = 0;
+  for (int extent : extents) {
+    advances.push_back(extent - before);
+    before = extent;
+  }
+  return advances;
+}
+
 FaceChoice ChooseFace(std::string_view designed, const std::vector<std::string>& japaneseFaces) {
   struct Alias {
     std::string_view local, latin;

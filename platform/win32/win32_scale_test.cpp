@@ -99,6 +99,32 @@ TEST(Win32Scale, ABrokenOutlineStaysBroken) {
   EXPECT_TRUE(ScaleRegionRecord(nullptr, 0, 2).empty());
 }
 
+TEST(Win32Scale, TextTakesTheRoomItTakesAtTheDesignSizeBlownUp) {
+  // The clock "12/07 13:05" in a label 4 pixels in: its characters'
+  // design-size advances end it at 63, 3 pixels before the button at 66.
+  const std::vector<int> clock = {6, 6, 5, 6, 6, 3, 6, 6, 3, 6, 6};
+  for (int scale : {1, 2, 3}) {
+    const ScaledLine line = LayOutLine(clock, 4, 63, false, scale);
+    int pen = line.left, design = 4;
+    for (std::size_t i = 0; i < clock.size(); ++i) {
+      ASSERT_EQ(pen, design * scale) << "character " << i << " at scale " << scale;
+      pen += line.dx[i];
+      design += clock[i];
+    }
+    EXPECT_EQ(line.left + line.Width(), 63 * scale);
+    EXPECT_EQ(66 * scale - pen, 3 * scale);
+  }
+  // Centred as the system centres at 96 dpi (the odd pixel dropped), then
+  // blown up; text wider than its box sticks out on both sides.
+  EXPECT_EQ(LayOutLine({5, 4, 4}, 10, 20, true, 1).left, 13);
+  EXPECT_EQ(LayOutLine({5, 4, 4}, 10, 20, true, 2).left, 26);
+  EXPECT_EQ(LayOutLine({5, 4, 4}, 10, 10, true, 2).left, 18);
+  EXPECT_EQ(LayOutLine({}, 10, 20, true, 3).left, 60);
+
+  EXPECT_EQ(AdvancesFromExtents({7, 14, 20, 27}), (std::vector<int>{7, 7, 6, 7}));
+  EXPECT_TRUE(AdvancesFromExtents({}).empty());
+}
+
 TEST(Win32Paths, TheRecordFolderIsMadeStepByStepBelowItsDrive) {
   using V = std::vector<std::string>;
   EXPECT_EQ(FolderChain("C:\\Users\\a\\AppData\\Roaming\\Marivo2"),

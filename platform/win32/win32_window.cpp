@@ -431,12 +431,9 @@ class Win32Backend::Window final : public NativeWindow {
     SetBkMode(dc, TRANSPARENT);
     for (int slot : PaintOrder(state_)) PaintControl(dc, state_.controls[slot]);
     for (const TextRun& run : state_.drawing) {
-      HGDIOBJ old = SelectObject(dc, backend_.FontFor(run.font));
       SetTextColor(dc, ToColorRef(run.color));
-      const std::wstring text = Wide(run.text);
-      TextOutW(dc, Nearest(run.x / TppX()) * s + inset, Nearest(run.y / TppY()) * s + inset,
-               text.c_str(), static_cast<int>(text.size()));
-      SelectObject(dc, old);
+      DrawLine(dc, run.font, Wide(run.text), Nearest(run.x / TppX()) + Frame(), 0, false,
+               Nearest(run.y / TppY()) + Frame());
     }
     if (inset > 0) FrameRect(dc, client, inset, GetSysColor(COLOR_WINDOWFRAME));
     BitBlt(target, 0, 0, w, h, dc, 0, 0, SRCCOPY);
@@ -446,21 +443,34 @@ class Win32Backend::Window final : public NativeWindow {
   }
 
   // The label's font, a pixel or two smaller when the installed face is
-  // wider than the designed one and the text would not fit the label.
-  HFONT FittingFont(HDC dc, const FontDesign& designed, const std::wstring& text, int width) {
+  // wider than the designed one and the text would not fit the label. Chosen
+  // at the design size, so every factor shows the size 96 dpi shows.
+  FontDesign FittingFont(HDC dc, const FontDesign& designed, const std::wstring& text, int width) {
     FontDesign font = designed;
-    HFONT handle = backend_.FontFor(font);
-    width *= Scale();
     for (int smaller = 1; smaller <= 2 && text.find(L'\n') == std::wstring::npos; ++smaller) {
-      SIZE size{};
-      HGDIOBJ old = SelectObject(dc, handle);
-      GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &size);
-      SelectObject(dc, old);
-      if (size.cx <= width) break;
+      int needed = 0;
+      for (int a : backend_.DesignAdvances(dc, font, text)) needed += a;
+      if (needed <= width) break;
       font.points = designed.points - 0.75 * smaller;  // one of the game's pixels
-      handle = backend_.FontFor(font);
     }
-    return handle;
+    return font;
+  }
+
+  // One line of text with the top of its cell at game row `top`, from game
+  // column `left` or centred in `width` columns from there: laid out at the
+  // design size and blown up (see LayOutLine), drawn in the full-size font.
+  void DrawLine(HDC dc, const FontDesign& font, const std::wstring& text, int left, int width,
+                bool centred, int top) {
+    const int s = Scale();
+    const ScaledLine line =
+        LayOutLine(backend_.DesignAdvances(dc, font, text), left, width, centred, s);
+    const int baseline = (top + backend_.DesignAscent(dc, font)) * s;
+    HGDIOBJ old = SelectObject(dc, backend_.FontFor(font));
+    const UINT align = SetTextAlign(dc, TA_LEFT | TA_BASELINE | TA_NOUPDATECP);
+    ExtTextOutW(dc, line.left, baseline, 0, nullptr, text.c_str(), static_cast<UINT>(text.size()),
+                line.dx.data());
+    SetTextAlign(dc, align);
+    SelectObject(dc, old);
   }
 
   void PaintControl(HDC dc, const ControlState& c) {
@@ -478,16 +488,21 @@ class Win32Backend::Window final : public NativeWindow {
         break;
       case ControlKind::Label: {
         if (!d.transparent) Fill(dc, rect, ToColorRef(c.backColor));
-        std::wstring text = Wide(c.caption);
-        HGDIOBJ old = SelectObject(dc, FittingFont(dc, d.font, text, box.width / s));
+        const std::wstring text = Wide(c.caption);
+        const FontDesign font = FittingFont(dc, d.font, text, box.width / s);
         SetTextColor(dc, ToColorRef(d.foreColor));
+        const bool centred = d.align == TextAlign::Center;
+        if (text.find(L'\n') == std::wstring::npos) {
+          // One line, never wrapped: the faces here are a little wider than
+          // the designed ones, and a wrapped clock would lose its time.
+          const PixelBox game = Box(c);
+          DrawLine(dc, font, text, game.left + Frame(), game.width, centred, game.top + Frame());
+          break;
+        }
+        HGDIOBJ old = SelectObject(dc, backend_.FontFor(font));
         RECT r = rect;
-        // One line, never wrapped: the faces here are a little wider than
-        // the designed ones, and a wrapped clock would lose its time.
-        const UINT lines = text.find(L'\n') == std::wstring::npos ? DT_SINGLELINE : DT_WORDBREAK;
-        DrawTextW(
-            dc, text.c_str(), static_cast<int>(text.size()), &r,
-            DT_NOPREFIX | DT_NOCLIP | lines | (d.align == TextAlign::Center ? DT_CENTER : DT_LEFT));
+        DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &r,
+                  DT_NOPREFIX | DT_NOCLIP | DT_WORDBREAK | (centred ? DT_CENTER : DT_LEFT));
         SelectObject(dc, old);
         break;
       }
@@ -603,14 +618,14 @@ const std::vector<std::string>& Win32Backend::JapaneseFaces() {
   return *japaneseFaces_;
 }
 
-HFONT Win32Backend::FontFor(const FontDesign& font) {
-  const std::string key =
-      std::string(font.face) + "|" + std::to_string(font.points) + "|" + (font.bold ? "b" : "n");
+HFONT Win32Backend::FontFor(const FontDesign& font, int scale) {
+  const std::string key = std::string(font.face) + "|" + std::to_string(font.points) + "|" +
+                          (font.bold ? "b" : "n") + "|" + std::to_string(scale);
   auto it = fonts_.find(key);
   if (it != fonts_.end()) return it->second;
   const FaceChoice choice = ChooseFace(font.face, JapaneseFaces());
   LOGFONTW lf{};
-  lf.lfHeight = FontHeight(font.points, kDesignDpi * scale_);
+  lf.lfHeight = FontHeight(font.points, kDesignDpi * scale);
   lf.lfWeight = font.bold ? FW_BOLD : FW_NORMAL;
   lf.lfCharSet = choice.japanese ? SHIFTJIS_CHARSET : DEFAULT_CHARSET;
   lf.lfOutPrecision = OUT_DEFAULT_PRECIS;
@@ -668,15 +683,34 @@ HICON Win32Backend::IconFor(const assets::Image* image, int size) {
   return icon;
 }
 
-int Win32Backend::TextWidthPx(const FontDesign& font, std::string_view text) {
-  const std::wstring wide = Wide(text);
-  HDC dc = GetDC(nullptr);
-  HGDIOBJ old = SelectObject(dc, FontFor(font));
+std::vector<int> Win32Backend::DesignAdvances(HDC dc, const FontDesign& font,
+                                              const std::wstring& text) {
+  if (text.empty()) return {};
+  std::vector<int> extents(text.size());
   SIZE size{};
-  GetTextExtentPoint32W(dc, wide.c_str(), static_cast<int>(wide.size()), &size);
+  HGDIOBJ old = SelectObject(dc, FontFor(font, 1));
+  const bool measured = GetTextExtentExPointW(dc, text.c_str(), static_cast<int>(text.size()), 0,
+                                              nullptr, extents.data(), &size) != FALSE;
   SelectObject(dc, old);
+  if (!measured) return std::vector<int>(text.size(), 0);
+  return AdvancesFromExtents(extents);
+}
+
+int Win32Backend::DesignAscent(HDC dc, const FontDesign& font) {
+  TEXTMETRICW metrics{};
+  HGDIOBJ old = SelectObject(dc, FontFor(font, 1));
+  GetTextMetricsW(dc, &metrics);
+  SelectObject(dc, old);
+  return metrics.tmAscent;
+}
+
+int Win32Backend::TextWidthPx(const FontDesign& font, std::string_view text) {
+  // The width the text is laid out with at every factor: the design size's.
+  HDC dc = GetDC(nullptr);
+  int width = 0;
+  for (int a : DesignAdvances(dc, font, Wide(text))) width += a;
   ReleaseDC(nullptr, dc);
-  return (size.cx + scale_ - 1) / scale_;  // in the game's pixels, rounded up
+  return width;
 }
 
 }  // namespace marivo::win32

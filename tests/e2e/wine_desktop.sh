@@ -3,7 +3,8 @@
 # with a task bar) and checks how it lives with the rest of the desktop:
 #  - display scaling: at 96, 120, 144 and 192 dpi every sprite is its design
 #    size times the whole scale factor, the scene stands on the task bar,
-#    and the angler at 2x is exactly his 96-dpi picture blown up;
+#    the angler at 2x is exactly his 96-dpi picture blown up, and the clock
+#    at 144 dpi keeps its 96-dpi distance from the button, blown up;
 #  - the task bar: no sprite or balloon piece has a button, a dialog has;
 #  - focus: text typed into notepad before and after the popup menu
 #    (dismissed with Esc) all reaches notepad;
@@ -152,8 +153,10 @@ desktop_shot() {
 
 if want scale; then
   echo "== Display scaling"
-  # Largest dpi first, 96 last: the later sections run at 96 dpi.
-  for dpi in 192 144 120 96; do
+  # Largest dpi first, 96 last: the later sections run at 96 dpi; 144 just
+  # before 96, as their clocks are compared (below).
+  declare -A clock_ink=() clock_minute=()
+  for dpi in 192 120 144 96; do
     stop_all
     timeout 60 wine reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d "$dpi" /f \
       >/dev/null 2>&1
@@ -180,7 +183,21 @@ if want scale; then
       fail "$dpi dpi: sea ${sea_w}x$sea_h, not ${screen_w}x$((3 * f))"
     check_scene_on "$work_b" "$f" "$dpi dpi"
     sleep 0.5
+    # The clocks at 144 and 96 dpi are compared, so both pictures must show
+    # the same minute: the one at 144 is taken early in a minute, and the
+    # run at 96 follows within half a minute. The game's clock ticks once a
+    # second: no picture in a minute's first two seconds.
+    second=$((10#$(date +%S)))
+    [ "$dpi" = 144 ] && [ "$second" -gt 20 ] && sleep $((62 - second))
+    [ "$((10#$(date +%S)))" -lt 2 ] && sleep 2
+    minute=$(date +%m%d%H%M)
     desktop_shot "$artifacts/desktop_${dpi}dpi.png"
+    [ "$(date +%m%d%H%M)" = "$minute" ] && clock_minute[$dpi]=$minute
+    # The box of the clock's lit pixels in the bar's client area, left of
+    # the button (game column 66): "left top width height".
+    clock_ink[$dpi]=$(convert "$artifacts/desktop_${dpi}dpi.png" \
+      -crop "$((66 * f))x$((bar_h - 2 * f))+$((bar_x + f))+$((bar_y + f))" +repage -format '%@' info: |
+      sed -nE 's/^([0-9]+)x([0-9]+)\+([0-9]+)\+([0-9]+)$/\3 \4 \1 \2/p')
     convert "$artifacts/desktop_${dpi}dpi.png" -crop "${man_w}x$man_h+$man_x+$man_y" +repage \
       "$work/man_$dpi.png"
   done
@@ -199,6 +216,24 @@ if want scale; then
     done
   else
     fail "no angler picture at 96 dpi to compare with"
+  fi
+  # The control bar at 144 dpi is the one at 96 dpi blown up: the clock's
+  # text ends where the 96-dpi one does times the factor, so it keeps its
+  # distance from the button (within a pixel: the glyphs are drawn at full
+  # size, and a face's right bearings differ by a pixel between sizes).
+  f=$(((144 + 48) / 96))
+  if [ -z "${clock_ink[96]:-}" ] || [ -z "${clock_ink[144]:-}" ]; then
+    fail "no clock seen at 96 or 144 dpi (${clock_ink[96]:-} / ${clock_ink[144]:-})"
+  elif [ "${clock_minute[96]:-a}" != "${clock_minute[144]:-b}" ]; then
+    echo "  skip the clock's comparison: the pictures at 96 and 144 dpi show different minutes"
+  else
+    read -r left1 _ width1 _ <<<"${clock_ink[96]}"
+    read -r left2 _ width2 _ <<<"${clock_ink[144]}"
+    gap1=$((66 - left1 - width1))
+    gap2=$((66 * f - left2 - width2))
+    [ "$gap2" -ge $((f * gap1 - 1)) ] && [ "$gap2" -le $((f * gap1 + 1)) ] &&
+      pass "144 dpi: the clock ends $gap2 px before the button, $f x the $gap1 px at 96 dpi" ||
+      fail "144 dpi: the clock ends $gap2 px before the button, not $f x the $gap1 px at 96 dpi"
   fi
 fi
 if ! want scale; then

@@ -8,7 +8,10 @@
 #   - the installed program carries the version, starts from its shortcut,
 #     shows the scene and keeps its record beside itself;
 #   - the silent uninstaller removes the program, its shortcut and its
-#     registration and leaves the record byte for byte.
+#     registration and leaves the record byte for byte;
+#   - the uninstaller's version resource calls it the uninstaller, and the
+#     size in the list of apps counts it;
+#   - at 144 dpi the welcome page's picture is shown as drawn, unstretched.
 #
 # Usage: tests/e2e/wine_package_check.sh [dist folder]   (default: dist)
 # The screenshot lands in <dist folder>/e2e (MARIVO_ARTIFACTS elsewhere).
@@ -28,7 +31,8 @@ packages=(wine64 wine locales xvfb xdotool x11-utils imagemagick unzip g++-mingw
 # shellcheck source=tools/ensure_packages.sh
 source "$root/tools/ensure_packages.sh"
 ensure_packages "${packages[@]}"
-for tool in wine wineserver wineboot winepath Xvfb xdotool xwininfo import unzip x86_64-w64-mingw32-gcc; do
+for tool in wine wineserver wineboot winepath Xvfb xdotool xwininfo import convert compare identify unzip \
+  x86_64-w64-mingw32-gcc x86_64-w64-mingw32-g++-posix; do
   command -v "$tool" >/dev/null || { echo "wine_package_check: $tool is missing (tools/setup.sh windows)"; exit 1; }
 done
 
@@ -181,7 +185,9 @@ check "UninstallString names the uninstaller" grep -qi 'Marivo2\\uninstall.exe"$
 check "QuietUninstallString runs it with /S" grep -qi 'uninstall.exe" /S$' <<<"$(reg_value QuietUninstallString)"
 check "NoModify and NoRepair are 1" test "$(reg_value NoModify)$(reg_value NoRepair)" = "0x10x1"
 size=$(reg_value EstimatedSize)
-check "EstimatedSize is the program's size in KB ($size)" test "$((size))" -ge "$(($(stat -c %s "$exe") / 1024))"
+installed=$(($(stat -c %s "$exe") + $(stat -c %s "$instdir/readme.txt") + $(stat -c %s "$instdir/uninstall.exe")))
+check "EstimatedSize ($((size)) KB) covers the program, the read-me and the uninstaller ($installed bytes)" \
+  test "$((size * 1024))" -ge "$installed"
 
 echo "== A second install over the first, in English, choosing start at sign-in (/SIGNIN)"
 if LANG=C.UTF-8 LC_ALL=C.UTF-8 timeout 120 wine "$setup" /S /SIGNIN >>"$work/setup.log" 2>&1; then
@@ -202,6 +208,13 @@ check "FileVersion and ProductVersion read $version" \
   test "$(grep -cx "FileVersion=$version\|ProductVersion=$version" <<<"$info")" = 2
 check "OriginalFilename is marivo2.exe" grep -qx 'OriginalFilename=marivo2.exe' <<<"$info"
 check "ProductName is Marivo2" grep -qx 'ProductName=Marivo2' <<<"$info"
+# The installer and the uninstaller each say what they are.
+version_of() { (cd "$work" && timeout 60 wine verinfo.exe "$(winepath -w "$1")" 2>/dev/null | tr -d '\r' || true); }
+described=$(version_of "$setup" | sed -n 's/^FileDescription=//p')
+check "the installer describes itself as the setup ($described)" grep -qi 'setup' <<<"$described"
+described=$(version_of "$instdir/uninstall.exe" | sed -n 's/^FileDescription=//p')
+uninstaller_named() { grep -qi uninstall <<<"$1" && ! grep -qi setup <<<"$1"; }
+check "the uninstaller describes itself as the uninstaller ($described)" uninstaller_named "$described"
 
 echo "== The installed program, started from its shortcut"
 # A record from an earlier run beside the installed program: one catch of
@@ -317,6 +330,54 @@ check "the record beside the program is still there, byte for byte" cmp -s "$ini
 check "so is the folder that holds it" test -d "$instdir"
 check "the record in %APPDATA%\\Marivo2 is untouched" \
   cmp -s "$app_data/Marivo2/marivo2.ini" "$work/user-record-before"
+
+echo "== The installer's welcome page at 144 dpi"
+# The picture beside the page is shown as drawn, never smoothed: the page's
+# picture box shows, pixel for pixel, one of the pictures the installer
+# unpacks (cut to the box), not a stretched one.
+x86_64-w64-mingw32-g++-posix -std=c++20 -O1 -static "$root/tests/e2e/wine_probe/probe.cpp" \
+  -o "$work/probe.exe" -luser32 -lgdi32
+probe() { timeout 30 wine "$work/probe.exe" "$@" 2>/dev/null | tr -d '\r'; }
+timeout 60 wine reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d 144 /f >/dev/null 2>&1
+timeout 30 wineserver -k 2>/dev/null || true
+(exec timeout 120 wine "$setup") >>"$work/setup.log" 2>&1 &
+setup_pid=$!
+box=""
+for _ in $(seq 60); do
+  page=$(probe list | grep ' visible=1 ' | grep ' class=#32770 ' | head -n1 | sed 's/^hwnd=\([^ ]*\) .*/\1/' || true)
+  if [ -n "$page" ]; then
+    children=$(probe texts "$page" | grep ' visible=1 ' || true)
+    # The picture box: the static control down the inner page's left edge.
+    inner=$(grep ' class=#32770 ' <<<"$children" | head -n1 |
+      sed -E 's/.* (x=-?[0-9]+ y=-?[0-9]+) w=[0-9]+ (h=[0-9]+) .*/\1 w=[0-9]+ \2 /' || true)
+    [ -n "$inner" ] && box=$(grep ' class=Static ' <<<"$children" | grep -E " $inner" |
+      head -n1 | sed -E 's/.* x=(-?[0-9]+) y=(-?[0-9]+) w=([0-9]+) h=([0-9]+) .*/\3 \4 \1 \2/' || true)
+    [ -n "$box" ] && break
+  fi
+  sleep 0.5
+done
+if [ -z "$box" ]; then
+  fail "no welcome page with its picture at 144 dpi"
+else
+  read -r box_w box_h box_x box_y <<<"$box"
+  sleep 1
+  import -window root -crop "${box_w}x$box_h+$box_x+$box_y" +repage "$artifacts/installer_welcome_144dpi.png"
+  shown=""
+  while read -r picture; do
+    read -r pic_w pic_h <<<"$(identify -format '%w %h' "$picture")"
+    for dx in $(seq 0 $((pic_w - box_w > 2 ? 2 : pic_w - box_w))); do
+      for dy in $(seq 0 $((pic_h - box_h > 2 ? 2 : pic_h - box_h))); do
+        differ=$(convert "$picture" -crop "${box_w}x$box_h+$dx+$dy" +repage png:- |
+          compare -metric AE - "$artifacts/installer_welcome_144dpi.png" null: 2>&1 || true)
+        [ "$differ" = 0 ] && shown=${picture##*/}
+      done
+    done
+  done < <(find "$(unix_folder TEMP)" -path '*/ns*.tmp/*' -name '*.bmp' 2>/dev/null)
+  check "the ${box_w}x$box_h picture box shows a picture as drawn, unstretched (${shown:-none of those unpacked})" \
+    test -n "$shown"
+fi
+kill "$setup_pid" 2>/dev/null || true
+timeout 30 wineserver -k 2>/dev/null || true
 
 echo "wine_package_check: $passed passed, $failed failed"
 [ "$failed" -eq 0 ]
