@@ -32,7 +32,7 @@ work=$(mktemp -d)
 pids=()
 game_pid=""
 cleanup() {
-  [ -n "$game_pid" ] && kill -9 "$game_pid" 2>/dev/null
+  [ -n "$game_pid" ] && kill -9 "$game_pid" 2>/dev/null && wait "$game_pid" 2>/dev/null
   local i
   for ((i = ${#pids[@]} - 1; i >= 0; i--)); do kill "${pids[i]}" 2>/dev/null; done
   sleep 0.2
@@ -148,8 +148,9 @@ check "frmSea's bottom on the work area's bottom $wb ($(geom frmSea))" \
   test "$(bottom_of frmSea)" = "$wb"
 check "the angler's feet on the work area's bottom $wb ($(geom frmMan))" \
   test "$(bottom_of frmMan)" = "$wb"
+# (xwininfo given no window waits for a click on one.)
 man_id=$(window_id frmMan)
-man_shape=$(xwininfo -shape -id "${man_id:-0}" 2>/dev/null |
+man_shape=$([ -n "$man_id" ] && xwininfo -shape -id "$man_id" 2>/dev/null |
   sed -n 's/.*Window shape extents: *\([0-9]*\)x\([0-9]*\)+\([0-9-]*\)+\([0-9-]*\).*/\2 \4/p')
 check "the angler's outline reaches his window's bottom row ($man_shape)" \
   bash -c '[[ -n $1 ]] && read -r h y <<<"$1" && (( h + y == $2 ))' _ "$man_shape" \
@@ -162,9 +163,9 @@ sprite_props() {  # sprite_props <name>: the window's state and type
   [ -n "$id" ] || { echo "no window"; return; }
   xprop -id "$id" _NET_WM_STATE _NET_WM_WINDOW_TYPE 2>/dev/null
 }
-sprite_ok() {
-  local p
-  p=$(sprite_props "$1")
+sprite_ok() { props_ok "$(sprite_props "$1")"; }
+props_ok() {
+  local p=$1
   grep -q "_NET_WM_STATE_SKIP_TASKBAR" <<<"$p" && grep -q "_NET_WM_STATE_SKIP_PAGER" <<<"$p" &&
     grep -q "_NET_WM_WINDOW_TYPE(ATOM) = _NET_WM_WINDOW_TYPE_" <<<"$p"
 }
@@ -331,17 +332,20 @@ if eventually 300 grep -q "float on the water" "$play_log"; then
 else
   fail "the float never came to rest on the water"
 fi
-# The moment the catch lands: a screenshot with its balloon.
-while kill -0 "$player_pid" 2>/dev/null; do
-  if grep -q "^ *[0-9]* ms balloon" "$play_log"; then
-    shot landing
-    for name in frmFish frmC frmL frmR; do
-      check "$name skips the task bar and the pager and has a window type" sprite_ok "$name"
-    done
-    break
-  fi
-  sleep 0.05
-done
+# The moment the catch lands: its balloon stays up three seconds, while
+# the marks of the catch and the balloon are read and a screenshot taken.
+balloon_or_end() { grep -q "^ *[0-9]* ms balloon" "$play_log" || ! kill -0 "$player_pid" 2>/dev/null; }
+eventually 1500 balloon_or_end
+if grep -q "^ *[0-9]* ms balloon" "$play_log"; then
+  props=()
+  for name in frmFish frmC frmL frmR; do props+=("$(sprite_props "$name")"); done
+  shot landing
+  i=0
+  for name in frmFish frmC frmL frmR; do
+    check "$name skips the task bar and the pager and has a window type" props_ok "${props[i]}"
+    i=$((i + 1))
+  done
+fi
 wait "$player_pid"
 play_rc=$?
 cp "$play_log" "$artifacts/play.log"
@@ -400,7 +404,7 @@ if start_game; then
       sleep 0.1
     done
     shot history-tooltip
-    tip_at=$(xwininfo -id "${tip:-0}" 2>/dev/null | awk '/Absolute upper-left X/ { x = $NF }
+    tip_at=$([ -n "$tip" ] && xwininfo -id "$tip" 2>/dev/null | awk '/Absolute upper-left X/ { x = $NF }
       /Absolute upper-left Y/ { y = $NF } /Width:/ { w = $NF } /Height:/ { h = $NF }
       END { if (w) print x, y, w, h }')
     # The tooltip's picture, for a reader to see the kind's name in it.
