@@ -76,7 +76,7 @@ for setting in 1:1 1.25:1 1.5:2 2:2 3:3; do
       # Pixel for pixel, once he is painted.
       eventually 50 "$player" scaled "$work/man-1x.ppm" "$mx" "$my" "$whole" >/dev/null
       out=$("$player" scaled "$work/man-1x.ppm" "$mx" "$my" "$whole")
-      check "x$factor: the angler is the 1x picture blown up $whole times (${out:-same})" \
+      check "x$factor: the angler is the 1x picture blown up $whole times (${out:-not compared})" \
         "$player" scaled "$work/man-1x.ppm" "$mx" "$my" "$whole"
     fi
     import -window root "$artifacts/scale-$factor.png" 2>/dev/null
