@@ -27,15 +27,18 @@ wine_root=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
 work=""
 game_pid=""
 
-# The Wine processes of this prefix: a Wine binary with the prefix in its
-# environment (the shell, timeout and sleep carry the variable too).
+# The Wine processes of this prefix: a Wine binary, or the session bus
+# Wine starts for itself, with the prefix in its environment (the shell,
+# timeout and sleep carry the variable too).
 wine_processes() {
   local env pid
   for env in /proc/[0-9]*/environ; do
     pid=${env#/proc/}
     pid=${pid%/environ}
     case $(readlink "/proc/$pid/exe" 2>/dev/null) in
-      */wine*) grep -qzxF "WINEPREFIX=$work/prefix" "$env" 2>/dev/null && echo "$pid" ;;
+      */wine* | */dbus-launch | */dbus-daemon)
+        grep -qzxF "WINEPREFIX=$work/prefix" "$env" 2>/dev/null && echo "$pid"
+        ;;
     esac
   done
   return 0
