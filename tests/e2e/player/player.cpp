@@ -15,6 +15,8 @@
  *   marivo-player grab X Y W H FILE  the rectangle as a binary PPM
  *   marivo-player wallpaper RRGGBB   the desktop in one colour, for a
  *                                    compositor too
+ *   marivo-player composited         exit 0 when a compositor manages the
+ *                                    screen (owns _NET_WM_CM_S0)
  *   marivo-player fringe NAME RRGGBB MARGIN BOTTOM
  *                                    pixels near a sprite, outside its
  *                                    outline and the scene's other windows
@@ -580,11 +582,18 @@ int Wallpaper(uint32_t rgb) {
   return 0;
 }
 
+// A compositing manager announces itself by owning this selection.
+int Composited(void) {
+  char name[32];
+  snprintf(name, sizeof name, "_NET_WM_CM_S%d", DefaultScreen(desk.dpy));
+  return XGetSelectionOwner(desk.dpy, XInternAtom(desk.dpy, name, False)) != None ? 0 : 1;
+}
+
 int Usage(void) {
   fprintf(stderr,
           "usage: marivo-player play [seconds] | geom NAME | pixel X Y | colours X Y W H |\n"
           "       grab X Y W H FILE | scaled FILE X Y FACTOR [SX SY] |\n"
-          "       fringe NAME RRGGBB MARGIN BOTTOM | wallpaper RRGGBB\n");
+          "       fringe NAME RRGGBB MARGIN BOTTOM | wallpaper RRGGBB | composited\n");
   return 2;
 }
 
@@ -628,6 +637,8 @@ int main(int argc, char** argv) {
                 argc == 8 ? atoi(argv[7]) : 0);
   } else if (strcmp(cmd, "wallpaper") == 0 && argc == 3) {
     rc = Wallpaper(uint32_t(strtoul(argv[2], nullptr, 16)));
+  } else if (strcmp(cmd, "composited") == 0 && argc == 2) {
+    rc = Composited();
   } else if (strcmp(cmd, "fringe") == 0 && argc == 6) {
     rc = Fringe(argv[2], uint32_t(strtoul(argv[3], nullptr, 16)), atoi(argv[4]), atoi(argv[5]));
   } else {
