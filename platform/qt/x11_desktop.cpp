@@ -94,6 +94,30 @@ void X11Desktop::PrepareSprite(std::uint32_t window) {
   put("_COMPTON_SHADOW", XCB_ATOM_CARDINAL, {0});
 }
 
+void X11Desktop::SetPlace(std::uint32_t window, int x, int y, int width, int height) {
+  if (connection_ == nullptr || window == 0) return;
+  const std::int32_t values[4] = {x, y, width, height};
+  xcb_change_property(connection_, XCB_PROP_MODE_REPLACE, window, Atom("_MARIVO2_GEOMETRY"),
+                      XCB_ATOM_INTEGER, 32, 4, values);
+}
+
+bool X11Desktop::Xwayland() {
+  if (connection_ == nullptr) return false;
+  if (xwayland_ < 0) {
+    const char* name = "XWAYLAND";
+    Reply<xcb_query_extension_reply_t> reply(xcb_query_extension_reply(
+        connection_,
+        xcb_query_extension(connection_, static_cast<std::uint16_t>(std::strlen(name)), name),
+        nullptr));
+    xwayland_ = reply && reply->present ? 1 : 0;
+  }
+  return xwayland_ == 1;
+}
+
+bool X11Desktop::HasWorkArea() {
+  return ListProperty(root_, "_NET_WORKAREA").size() >= 4;
+}
+
 X11Desktop::~X11Desktop() {
   if (connection_ != nullptr && qGuiApp != nullptr) qGuiApp->removeNativeEventFilter(this);
 }
