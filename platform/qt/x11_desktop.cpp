@@ -69,9 +69,10 @@ void X11Desktop::PrepareSprite(std::uint32_t window) {
     xcb_change_property(connection_, XCB_PROP_MODE_REPLACE, window, Atom(name), type, 32,
                         static_cast<std::uint32_t>(values.size()), values.data());
   };
-  // A utility window: undecorated (the Motif hints Qt writes say so), kept
-  // in the normal layer so that it can be sent below the others.
-  put("_NET_WM_WINDOW_TYPE", XCB_ATOM_ATOM, {Atom("_NET_WM_WINDOW_TYPE_UTILITY")});
+  // A normal window: kept in the normal layer so that it can be sent below
+  // the others, undecorated (the Motif hints Qt writes say so). Not a
+  // utility window: KWin hides those whenever another program is active.
+  put("_NET_WM_WINDOW_TYPE", XCB_ATOM_ATOM, {Atom("_NET_WM_WINDOW_TYPE_NORMAL")});
 
   // Out of the task list and the pager. Qt keeps what it finds here when it
   // adds its own states at mapping time.

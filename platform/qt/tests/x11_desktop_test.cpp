@@ -162,7 +162,7 @@ TEST_F(X11Test, SpritesStayOutOfTaskListsAndFocusEveryTimeTheyAreShown) {
       EXPECT_TRUE(Has(state, x.Atom("_NET_WM_STATE_SKIP_TASKBAR")));
       EXPECT_TRUE(Has(state, x.Atom("_NET_WM_STATE_SKIP_PAGER")));
       EXPECT_EQ(x.ListProperty(id, "_NET_WM_WINDOW_TYPE"),
-                std::vector<std::uint32_t>{x.Atom("_NET_WM_WINDOW_TYPE_UTILITY")});
+                std::vector<std::uint32_t>{x.Atom("_NET_WM_WINDOW_TYPE_NORMAL")});
       EXPECT_FALSE(Has(x.ListProperty(id, "WM_PROTOCOLS"), x.Atom("WM_TAKE_FOCUS")));
       EXPECT_EQ(x.ListProperty(id, "_COMPTON_SHADOW"), std::vector<std::uint32_t>{0});
     }
