@@ -8,6 +8,7 @@
 #include <QPainter>
 #include <QPixmap>
 #include <QToolTip>
+#include <QWindow>
 #include <algorithm>
 
 #include "platform/arith.h"
@@ -46,12 +47,16 @@ QString ToQString(const std::string& text) {
   return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
 }
 
-Qt::WindowFlags FlagsFor(BorderStyle border) {
+Qt::WindowFlags FlagsFor(BorderStyle border, bool unmanaged) {
   switch (border) {
     case BorderStyle::None:
     case BorderStyle::ThinSingle:
       // Sprites and the control bar: no frame, no focus, no task bar entry.
-      return Qt::Tool | Qt::FramelessWindowHint | Qt::WindowDoesNotAcceptFocus;
+      // Under XWayland the Wayland compositor places managed windows itself
+      // (sway tiles them, weston and sway centre them): there they are left
+      // unmanaged, which keeps them where the game puts them.
+      return Qt::Tool | Qt::FramelessWindowHint | Qt::WindowDoesNotAcceptFocus |
+             (unmanaged ? Qt::X11BypassWindowManagerHint : Qt::WindowFlags());
     case BorderStyle::FixedDialog:
       return Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
              Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint;
@@ -74,7 +79,7 @@ bool Decorated(BorderStyle border) {
 // ------------------------------------------------------------------ Surface
 
 Surface::Surface(QtBackend& backend, const WindowDesign& design, const WindowState& state)
-    : QWidget(nullptr, FlagsFor(design.border)),
+    : QWidget(nullptr, FlagsFor(design.border, backend.Desktop().Xwayland())),
       backend_(backend),
       design_(design),
       state_(state),
@@ -380,18 +385,25 @@ void QtWindow::Place() {
     showing = !mask->isEmpty();
   }
   surface_->SetView(origin, want_.size(), outline_);
+  // winId() creates the native window if it does not exist yet.
+  const auto id = static_cast<std::uint32_t>(surface_->winId());
   if (showing) {
     surface_->setGeometry(seen);
-    if (mask) {
-      surface_->setMask(*mask);
-    } else {
-      surface_->clearMask();
+    // The outline is the native window's X shape, not the widget's mask: a
+    // widget mask would also keep Qt from repainting outside it. XWayland
+    // gets no shape at all: its compositor draws the whole rectangle, and
+    // the X server draws nothing outside the shape, so the pixels of an
+    // earlier, larger outline (the angler's swing) would stay there for
+    // good; the transparent background is the outline there.
+    const QRegion wanted = mask && !backend_.Desktop().Xwayland() ? *mask : QRegion();
+    if (!shaped_ || *shaped_ != wanted) {
+      surface_->windowHandle()->setMask(wanted);
+      shaped_ = wanted;
     }
   }
   // What the game placed, for tools that follow it, in device pixels.
   const qreal ratio = surface_->devicePixelRatioF();
-  backend_.Desktop().SetPlace(static_cast<std::uint32_t>(surface_->winId()),
-                              Nearest(want_.x() * ratio), Nearest(want_.y() * ratio),
+  backend_.Desktop().SetPlace(id, Nearest(want_.x() * ratio), Nearest(want_.y() * ratio),
                               Nearest(want_.width() * ratio), Nearest(want_.height() * ratio));
   if (visible_ && showing && !surface_->isVisible()) {
     ShowSurface();

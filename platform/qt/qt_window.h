@@ -112,6 +112,7 @@ class QtWindow final : public NativeWindow {
   bool topMost_ = false;
   QRect want_;                      // the game's rectangle, logical pixels
   std::optional<QRegion> outline_;  // the shape set by the game
+  std::optional<QRegion> shaped_;   // the X shape last set (empty: none)
   bool visible_ = false;            // as the game sees it
   bool lowered_ = false;            // sent to the bottom (ZOrder 1) last
 };

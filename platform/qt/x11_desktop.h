@@ -39,7 +39,8 @@ class X11Desktop final : public QAbstractNativeEventFilter {
   // that follow the game (the desktop checks' player) read this instead.
   void SetPlace(std::uint32_t window, int x, int y, int width, int height);
 
-  // Whether the X server is XWayland (it has the XWAYLAND extension): the
+  // Whether the X server is XWayland (it has the XWAYLAND extension, or
+  // its screens are XWayland's RandR outputs): the
   // Wayland compositor, not an X window manager, then places and stacks
   // managed windows.
   bool Xwayland();

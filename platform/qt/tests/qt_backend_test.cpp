@@ -18,6 +18,7 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QTimer>
+#include <QWindow>
 #include <chrono>
 #include <csignal>
 #include <cstring>
@@ -277,14 +278,14 @@ TEST(QtWindows, AnOutlineBecomesTheMaskAndReplacesTheLastOne) {
 
   auto first = Record({{0, 0, 10, 5}, {20, 30, 51, 48}});
   ASSERT_EQ(man.SetShape(first.data(), std::uint32_t(first.size()), 0), ShapeResult::Ok);
-  EXPECT_TRUE(w->mask().contains(QPoint(9, 4)));
-  EXPECT_TRUE(w->mask().contains(QPoint(50, 47)));
-  EXPECT_FALSE(w->mask().contains(QPoint(10, 0)));
-  EXPECT_FALSE(w->mask().contains(QPoint(15, 20)));
+  EXPECT_TRUE(w->windowHandle()->mask().contains(QPoint(9, 4)));
+  EXPECT_TRUE(w->windowHandle()->mask().contains(QPoint(50, 47)));
+  EXPECT_FALSE(w->windowHandle()->mask().contains(QPoint(10, 0)));
+  EXPECT_FALSE(w->windowHandle()->mask().contains(QPoint(15, 20)));
 
   auto second = Record({{5, 5, 6, 6}});
   ASSERT_EQ(man.SetShape(second.data(), std::uint32_t(second.size()), 1), ShapeResult::Ok);
-  EXPECT_EQ(w->mask(), QRegion(5, 5, 1, 1));  // no union with the old outline
+  EXPECT_EQ(w->windowHandle()->mask(), QRegion(5, 5, 1, 1));  // no union with the old outline
 
   // Records that cannot make a region, and one whose region is empty.
   EXPECT_EQ(man.SetShape(first.data(), 0, 60), ShapeResult::RegionFailed);
@@ -295,7 +296,7 @@ TEST(QtWindows, AnOutlineBecomesTheMaskAndReplacesTheLastOne) {
   auto degenerate = Record({{4, 4, 4, 9}});
   EXPECT_EQ(man.SetShape(degenerate.data(), std::uint32_t(degenerate.size()), 4),
             ShapeResult::WindowRefused);
-  EXPECT_EQ(w->mask(), QRegion(5, 5, 1, 1));
+  EXPECT_EQ(w->windowHandle()->mask(), QRegion(5, 5, 1, 1));
 }
 
 // ------------------------------------------------------------------ input
@@ -599,8 +600,8 @@ TEST(QtGame, TheSceneStandsOnTheBottomOfTheUsableScreen) {
   EXPECT_EQ(sea->geometry().bottom() + 1, bottom);
   EXPECT_EQ(sea->height(), 3);
   EXPECT_TRUE(bar->isVisible() && man->isVisible() && sea->isVisible());
-  EXPECT_FALSE(man->mask().isEmpty());
-  EXPECT_FALSE(man->mask().contains(QPoint(0, 0)));  // the corner is cut away
+  EXPECT_FALSE(man->windowHandle()->mask().isEmpty());
+  EXPECT_FALSE(man->windowHandle()->mask().contains(QPoint(0, 0)));  // the corner is cut away
 }
 
 }  // namespace
