@@ -133,9 +133,18 @@ class QtBackend final : public Backend {
   // Where a sprite's native window may stand, in logical pixels: the
   // primary screen across, down to the usable bottom.
   QRect AllowedArea();
-  // Live windows, cut anew to the usable area when it changes.
+  // Live windows, cut anew to the usable area when it changes, in our own
+  // stacking order (bottom first): the order the game asked for, which
+  // not every compositor keeps.
   void Register(QtWindow* window) { windows_.push_back(window); }
   void Unregister(QtWindow* window);
+  // `window` went to the bottom (or the top) of our order.
+  void Restack(QtWindow* window, bool bottom);
+  // What our windows above `window` cover on the screen.
+  QRegion CoveredAbove(const QtWindow* window) const;
+  // Our windows below `window` are cut anew (only where that matters:
+  // XWayland, see QtWindow::Drawn).
+  void ReclipBelow(const QtWindow* window);
 
   // ---- for tests
   // The native window's widget.

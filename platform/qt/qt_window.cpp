@@ -146,6 +146,7 @@ void Surface::SyncButtons() {
 }
 
 void Surface::SetView(QPoint origin, QSize whole, const std::optional<QRegion>& outline) {
+  if (origin == origin_ && whole == whole_ && outline == outline_) return;
   const bool moved = origin != origin_;
   origin_ = origin;
   whole_ = whole;
@@ -384,7 +385,8 @@ void QtWindow::Place() {
     mask = outline_->intersected(QRect(origin, seen.size())).translated(-origin);
     showing = !mask->isEmpty();
   }
-  surface_->SetView(origin, want_.size(), outline_);
+  origin_ = origin;
+  surface_->SetView(origin, want_.size(), Drawn());
   // winId() creates the native window if it does not exist yet.
   const auto id = static_cast<std::uint32_t>(surface_->winId());
   if (showing) {
@@ -408,10 +410,34 @@ void QtWindow::Place() {
   if (visible_ && showing && !surface_->isVisible()) {
     ShowSurface();
     // Mapped again, it comes up on top: back below the others if it was sent there.
+    backend_.Restack(this, lowered_);
     if (lowered_) surface_->lower();
   } else if ((!visible_ || !showing) && surface_->isVisible()) {
     surface_->hide();
   }
+  backend_.ReclipBelow(this);
+}
+
+QRegion QtWindow::Covers() const {
+  if (!surface_->isVisible()) return {};
+  const QRegion own = outline_ ? *outline_ : QRegion(QRect(QPoint(0, 0), want_.size()));
+  return own.translated(want_.topLeft()) & backend_.AllowedArea();
+}
+
+std::optional<QRegion> QtWindow::Drawn() const {
+  if (!backend_.Desktop().Xwayland()) return outline_;
+  // sway draws XWayland's unmanaged windows in the order they were mapped,
+  // whatever the X stacking says: what our windows above this one cover
+  // is left out of its picture, so the sunk float stays behind the sea.
+  const QRegion covered = backend_.CoveredAbove(this).translated(-want_.topLeft());
+  if (covered.isEmpty()) return outline_;
+  const QRegion own = outline_ ? *outline_ : QRegion(QRect(QPoint(0, 0), want_.size()));
+  return own - covered;
+}
+
+void QtWindow::Reclip() {
+  if (Decorated(design_.border) || want_.isEmpty()) return;
+  surface_->SetView(origin_, want_.size(), Drawn());
 }
 
 void QtWindow::SetBounds(int left, int top, int width, int height) {
@@ -436,6 +462,7 @@ void QtWindow::SetBounds(int left, int top, int width, int height) {
 
 void QtWindow::ShowSurface() {
   if (!Decorated(design_.border) && !surface_->isVisible()) {
+    backend_.Restack(this, false);
     // winId() creates the native window if it does not exist yet.
     backend_.Desktop().PrepareSprite(static_cast<std::uint32_t>(surface_->winId()));
   }
@@ -482,6 +509,7 @@ void QtWindow::ZOrder(int position) {
   } else {
     surface_->raise();
   }
+  backend_.Restack(this, lowered_);
 }
 
 bool QtWindow::SetRegion(std::unique_ptr<NativeRegion> region, int) {
