@@ -2,10 +2,11 @@
 //
 // What it does:
 // - every window of the catalogue as a top-level QWidget: sprite windows
-//   (no border) and the control bar are frameless utility windows that skip
+//   (no border) and the control bar are frameless normal windows that skip
 //   the task list and the pager, never take the focus and carry no
-//   compositor shadow (x11_desktop.h), cut to their outline with
-//   QWidget::setMask; dialogs are fixed-size windows with
+//   compositor shadow (x11_desktop.h), unmanaged under XWayland, cut to
+//   their outline by an X shape (on XWayland by a transparent background
+//   alone); dialogs are fixed-size windows with
 //   a title bar and a close button (the close is reported, never obeyed);
 // - pictures, picture boxes, labels, lines, the frame rectangle, printed
 //   text and the control bar's thin border painted from the window layer's
@@ -17,9 +18,13 @@
 // - a blocking pump: PollEvents processes what is pending, WaitEvents sleeps
 //   in Qt's event dispatcher until an input arrives or the deadline passes;
 //   the game's timers keep running inside the popup menu and message boxes;
-// - the usable bottom edge from the primary screen's available geometry,
-//   15 twips per logical pixel; pixel art is scaled without smoothing on a
-//   high-density screen;
+// - the usable bottom edge from the primary screen's available geometry
+//   (on sway, which publishes none, from its IPC), 15 twips per logical
+//   pixel; pixel art is scaled without smoothing on a high-density screen;
+// - sprite windows cut to the usable area: what the game places below the
+//   usable bottom or past the screen's edge is cut from the native window
+//   and its picture offset, so no window manager has a window to pull back;
+//   transparent outside the outline for compositors that ignore X shapes;
 // - IPA P Gothic / IPA P Mincho for the Japanese faces, falling back to any
 //   installed Japanese font;
 // - SIGTERM, SIGINT, SIGHUP and the session manager's save request reported
@@ -29,7 +34,9 @@
 //   dismissed.
 // What it lacks:
 // - Wayland: it runs on X11 (XWayland is fine), since the scene needs
-//   absolute window positions;
+//   absolute window positions; under XWayland sway draws the unmanaged
+//   sprites above other programs, weston's panel covers the scene (no work
+//   area there), and sway's bar is read at start-up and screen changes only;
 // - the frame sizes of decorated windows are fixed guesses (3 pixels, a
 //   19-pixel caption), not measured from the window manager;
 // - the top-most band is honoured only as far as the window manager keeps
@@ -132,6 +139,21 @@ class QtBackend final : public Backend {
   void NoteShown(WindowId id);
   // The X11 side of the desktop (does nothing off X11).
   X11Desktop& Desktop() { return desktop_; }
+  // Where a sprite's native window may stand, in logical pixels: the
+  // primary screen across, down to the usable bottom.
+  QRect AllowedArea();
+  // Live windows, cut anew to the usable area when it changes, in our own
+  // stacking order (bottom first): the order the game asked for, which
+  // not every compositor keeps.
+  void Register(QtWindow* window) { windows_.push_back(window); }
+  void Unregister(QtWindow* window);
+  // `window` went to the bottom (or the top) of our order.
+  void Restack(QtWindow* window, bool bottom);
+  // What our windows above `window` cover on the screen.
+  QRegion CoveredAbove(const QtWindow* window) const;
+  // Our windows below `window` are cut anew (only where that matters:
+  // XWayland, see QtWindow::Drawn).
+  void ReclipBelow(const QtWindow* window);
 
   // ---- for tests
   // The native window's widget.
@@ -149,6 +171,10 @@ class QtBackend final : public Backend {
   // is primary; each change is reported as ScreenChanged.
   void WatchScreen(QScreen* screen);
   void PostScreenChanged();
+  // The primary screen's usable area, in logical pixels: the work area the
+  // window manager publishes; on sway, which publishes none to X clients,
+  // the focused workspace's rectangle from its IPC; else the whole screen.
+  QRect UsableArea(QScreen* screen);
   // Whether an X window is one of this program's top levels.
   bool OwnWindow(std::uint32_t window) const;
 
@@ -175,6 +201,8 @@ class QtBackend final : public Backend {
   posix::InstanceLock instanceLock_;
   X11Desktop desktop_;
   QPointer<QScreen> watched_;
+  std::optional<QRect> usable_;  // UsableArea of the primary screen, until it changes
+  std::vector<QtWindow*> windows_;
   std::vector<QMetaObject::Connection> screenConnections_;
 };
 

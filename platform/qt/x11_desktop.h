@@ -1,8 +1,10 @@
 // What Qt leaves unsaid to an X11 window manager, panel and compositor, said
 // through the xcb connection Qt already has:
-// - sprites (and the control bar) are utility windows that skip the task
+// - sprites (and the control bar) are normal windows that skip the task
 //   list and the pager, cannot be given the keyboard focus and carry no
 //   compositor shadow (a shadow would draw a dark fringe round the outline);
+// - where the game placed each sprite, for tools that follow it;
+// - whether the X server is XWayland, and whether a work area is published;
 // - the focus of another client's window can be read before the popup menu
 //   and handed back to it afterwards;
 // - the stacking order of our windows as the X server holds it.
@@ -33,6 +35,20 @@ class X11Desktop final : public QAbstractNativeEventFilter {
   // these when it maps it and forgets them when it is withdrawn).
   void PrepareSprite(std::uint32_t window);
 
+  // Writes where the game placed a sprite, in device pixels of the root,
+  // as _MARIVO2_GEOMETRY (INTEGER x, y, width, height): the X window itself
+  // is only the part that lies inside the screen's usable area, so tools
+  // that follow the game (the desktop checks' player) read this instead.
+  void SetPlace(std::uint32_t window, int x, int y, int width, int height);
+
+  // Whether the X server is XWayland (it has the XWAYLAND extension, or
+  // its screens are XWayland's RandR outputs): the
+  // Wayland compositor, not an X window manager, then places and stacks
+  // managed windows.
+  bool Xwayland();
+  // Whether a window manager publishes a work area (_NET_WORKAREA).
+  bool HasWorkArea();
+
   // When the window manager frames a sprite, the frame gets the sprite's
   // no-shadow mark too: compositors read it from the top-level window,
   // which is then the frame. Watches the reparenting among Qt's events.
@@ -60,6 +76,7 @@ class X11Desktop final : public QAbstractNativeEventFilter {
   xcb_connection_t* connection_ = nullptr;
   std::uint32_t root_ = 0;
   std::map<std::string, std::uint32_t> atoms_;
+  int xwayland_ = -1;  // not asked yet
 };
 
 }  // namespace marivo::qt
