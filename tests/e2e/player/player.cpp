@@ -20,6 +20,17 @@
  *                                    outline and the scene's other windows
  *                                    and above row BOTTOM, that are not the
  *                                    desktop colour RRGGBB (exit 0: none)
+ *   marivo-player outline NAME BEFORE AFTER MARGIN BOTTOM PERCENT [PIXELS]
+ *                                    the sprite drawn as its outline only:
+ *                                    pixels outside the scene's outlines
+ *                                    are as in BEFORE (a PPM of the bare
+ *                                    desktop), PERCENT of those inside its
+ *                                    own are not (AFTER: a PPM, or - for
+ *                                    the screen now); exit 0 when so and
+ *                                    the outline is cut (or PIXELS big)
+ *   marivo-player differ A B X Y W H how many pixels of the rectangle
+ *                                    differ between two PPM pictures
+ *                                    (exit 0: none)
  *   marivo-player scaled FILE X Y F [SX SY]
  *                                    compare the screen at X,Y (or up to
  *                                    SX,SY further) with FILE blown up F
@@ -27,13 +38,17 @@
  *                                    mismatching pixels (exit 0: none)
  *
  * Progress of a game goes to standard output, one event a line, so the
- * calling script can keep it as evidence.
+ * calling script can keep it as evidence. With MARIVO_PLAYER_SHOTS set to a
+ * folder, the screen at the first bite is kept there as bite.ppm (or, where
+ * the root window cannot be read, MARIVO_PLAYER_SHOT_COMMAND is run with
+ * the path of bite.png as $1); each landing prints how the catch rose.
  */
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 #include <X11/extensions/XTest.h>
 #include <X11/extensions/shape.h>
+#include <unistd.h>
 
 #include <cstdint>
 #include <cstdio>
@@ -214,6 +229,64 @@ int Hooked(Geom f) {
   return f.found && f.w > f.h;
 }
 
+/* The catch's window while it rises: its first and highest top and how
+ * many different tops were seen, against the sea's top edge. */
+struct Rise {
+  int samples = 0, tops = 0, first = 0, highest = 0, last = 0, seaTop = 0;
+  void Add(Geom fish, Geom sea) {
+    if (!fish.found || !sea.found) return;
+    if (samples == 0) first = highest = last = fish.y;
+    if (samples == 0 || fish.y != last) ++tops;
+    if (fish.y < highest) highest = fish.y;
+    last = fish.y;
+    seaTop = sea.y;
+    ++samples;
+  }
+  void Print() const {
+    printf("rise: first top %d, highest top %d, %d tops in %d samples, sea top %d\n", first,
+           highest, tops, samples, seaTop);
+  }
+};
+
+/* The whole screen at the moment of a bite, kept for the calling script
+ * (MARIVO_PLAYER_SHOTS names a folder). Where the X server cannot give the
+ * root window's pixels (XWayland), MARIVO_PLAYER_SHOT_COMMAND is run
+ * instead, in the background, with the picture's path as $1. */
+XImage* GrabOrShoot(void) {
+  const char* folder = getenv("MARIVO_PLAYER_SHOTS");
+  if (!folder) return nullptr;
+  XWindowAttributes a;
+  XGetWindowAttributes(desk.dpy, desk.root, &a);
+  XImage* img = Grab(0, 0, a.width, a.height);
+  const char* command = getenv("MARIVO_PLAYER_SHOT_COMMAND");
+  if (!img && command) {
+    const std::string path = std::string(folder) + "/bite.png";
+    if (fork() == 0) {
+      execl("/bin/sh", "sh", "-c", command, "sh", path.c_str(), static_cast<char*>(nullptr));
+      _exit(127);
+    }
+  }
+  return img;
+}
+
+void SaveBite(XImage* img) {
+  const std::string path = std::string(getenv("MARIVO_PLAYER_SHOTS")) + "/bite.ppm";
+  if (FILE* f = fopen(path.c_str(), "wb")) {
+    fprintf(f, "P6\n%d %d\n255\n", img->width, img->height);
+    for (int j = 0; j < img->height; ++j) {
+      for (int i = 0; i < img->width; ++i) {
+        int r, g, b;
+        Rgb(img, i, j, &r, &g, &b);
+        fputc(r, f);
+        fputc(g, f);
+        fputc(b, f);
+      }
+    }
+    fclose(f);
+  }
+  XDestroyImage(img);
+}
+
 int Play(double seconds) {
   const double t0 = NowMs();
   const double deadline = t0 + seconds * 1000.0;
@@ -221,6 +294,10 @@ int Play(double seconds) {
   int bx = 0, by = 0, held = 0, armed = 0, bites = 0, strikes = 0, escapes = 0;
   double since = 0;
   Geom last;
+  /* The upright float as it landed. A desktop may cut a window to what
+   * can be seen above a panel, so while the float sinks its window can be
+   * shorter than the float: a bite is judged by the window's top. */
+  Geom floating;
   char line[200];
 
   while (NowMs() < deadline) {
@@ -262,6 +339,7 @@ int Play(double seconds) {
             Say(t0, line);
             phase = kWait;
             armed = 0;
+            floating = uki;
           }
         } else {
           last = uki;
@@ -274,11 +352,11 @@ int Play(double seconds) {
           break;
         }
         Geom sea = all[kSea];
-        if (!sea.found || !Upright(uki)) break;
+        if (!sea.found || uki.w != floating.w) break;
         /* A bite pulls the float down until its top lies on the sea's top
          * edge; a nibble takes it down by a half or a third of its height,
          * a bob by a few pixels. */
-        int under = uki.y >= sea.y - uki.h / 4;
+        int under = uki.y >= sea.y - floating.h / 4;
         if (!under) {
           armed = 1;
           break;
@@ -286,7 +364,18 @@ int Play(double seconds) {
         if (!armed) break;
         armed = 0;
         ++bites;
-        Say(t0, "bite");
+        /* The picture of the first bite is taken once the float has come
+         * to rest: its top on the sea's (or its window gone). */
+        if (bites == 1) {
+          for (double end = NowMs() + 80; NowMs() < end; SleepMs(2)) {
+            const Geom now = GeomOf("frmUki");
+            if (!now.found || now.y >= sea.y) break;
+          }
+        }
+        XImage* sunk = bites == 1 ? GrabOrShoot() : nullptr;
+        snprintf(line, sizeof line, "bite: float %dx%d+%d+%d, sea top %d", uki.w, uki.h, uki.x,
+                 uki.y, sea.y);
+        Say(t0, line);
         /* The strike counts once the float has come to rest under water:
          * the sinking ends 10 ms after its last step; the window then
          * stays open about 200 ms. */
@@ -296,6 +385,7 @@ int Play(double seconds) {
         held = 1;
         ++strikes;
         Say(t0, "strike");
+        if (sunk) SaveBite(sunk);
         double until = NowMs() + 600;
         int hooked = 0;
         while (NowMs() < until && !hooked) {
@@ -321,11 +411,15 @@ int Play(double seconds) {
           snprintf(line, sizeof line, "landed: frmFish %dx%d+%d+%d", fish.w, fish.h, fish.x,
                    fish.y);
           Say(t0, line);
-          /* The balloon names the catch. */
+          /* The balloon names the catch; until it shows, the catch rises
+           * out of the sea: its window's top, sample by sample. */
+          Rise rise;
+          rise.Add(fish, all[kSea]);
           double until = NowMs() + 4000;
           while (NowMs() < until) {
             Scan(kWindowNames, kNames, all);
             Geom c = all[kBalloonC], l = all[kBalloonL], r = all[kBalloonR];
+            if (!(c.found && l.found && r.found)) rise.Add(all[kFish], all[kSea]);
             if (c.found && l.found && r.found) {
               snprintf(line, sizeof line,
                        "balloon: frmL %dx%d+%d+%d frmC %dx%d+%d+%d frmR %dx%d+%d+%d", l.w, l.h, l.x,
@@ -333,8 +427,9 @@ int Play(double seconds) {
               Say(t0, line);
               break;
             }
-            SleepMs(10);
+            SleepMs(5);
           }
+          rise.Print();
           printf("bites %d, strikes %d, escapes %d\n", bites, strikes, escapes);
           return 0;
         }
@@ -557,6 +652,145 @@ int Fringe(const char* name, uint32_t desktop, int margin, int bottom) {
   return bad == 0 && count > 0 ? 0 : 1;
 }
 
+// The outline of a window in root coordinates: where both its bounding
+// and its input shapes lie (without shapes, its whole rectangle).
+std::vector<XRectangle> Outline(Geom g) {
+  std::vector<XRectangle> bounding, out;
+  for (int kind : {ShapeBounding, ShapeInput}) {
+    int count = 0, ordering = 0;
+    XRectangle* r = XShapeGetRectangles(desk.dpy, g.id, kind, &count, &ordering);
+    std::vector<XRectangle> rects(r, r + (r ? count : 0));
+    if (r) XFree(r);
+    if (kind == ShapeBounding) {
+      bounding = rects;
+      continue;
+    }
+    for (const XRectangle& a : bounding) {
+      for (const XRectangle& b : rects) {
+        const int x0 = a.x > b.x ? a.x : b.x, y0 = a.y > b.y ? a.y : b.y;
+        const int x1 = a.x + a.width < b.x + b.width ? a.x + a.width : b.x + b.width;
+        const int y1 = a.y + a.height < b.y + b.height ? a.y + a.height : b.y + b.height;
+        if (x1 > x0 && y1 > y0)
+          out.push_back({short(g.x + x0), short(g.y + y0), (unsigned short)(x1 - x0),
+                         (unsigned short)(y1 - y0)});
+      }
+    }
+  }
+  return out;
+}
+
+bool Inside(const std::vector<XRectangle>& rects, int x, int y) {
+  for (const XRectangle& r : rects) {
+    if (x >= r.x && x < r.x + r.width && y >= r.y && y < r.y + r.height) return true;
+  }
+  return false;
+}
+
+// A sprite drawn as its outline and nothing else, judged against a picture
+// of the desktop taken before the game started (BEFORE) and one of the
+// desktop with the scene (AFTER, "-" for the screen now; both binary PPMs
+// of the whole screen). Within MARGIN of the window's rectangle and above
+// row BOTTOM: every pixel outside the outlines of the scene's windows is
+// the desktop's as it was, and most pixels inside the sprite's outline
+// (at least PERCENT) are the sprite's own, not the desktop's. Exit 0 when
+// both hold and the outline is cut from the rectangle (or, given PIXELS,
+// covers exactly that many pixels).
+int DrawnAsOutline(const char* name, const char* before, const char* after, int margin, int bottom,
+                   int percent, long outlinePixels) {
+  static const char* const kScene[] = {"frmCon", "frmMan", "frmSea", "frmUki", "frmFish",
+                                       "frmC",   "frmL",   "frmR",   "frmV"};
+  constexpr int kSceneCount = int(sizeof kScene / sizeof kScene[0]);
+  Geom all[kSceneCount];
+  Scan(kScene, kSceneCount, all);
+  Geom me = GeomOf(name);
+  if (!me.found) {
+    printf("no window %s\n", name);
+    return 2;
+  }
+  const std::vector<XRectangle> mine = Outline(me);
+  std::vector<XRectangle> scene;
+  for (const Geom& g : all) {
+    if (!g.found) continue;
+    const std::vector<XRectangle> o = Outline(g);
+    scene.insert(scene.end(), o.begin(), o.end());
+  }
+  int bw = 0, bh = 0, aw = 0, ah = 0;
+  uint32_t* was = ReadPpm(before, &bw, &bh);
+  uint32_t* now = nullptr;
+  if (strcmp(after, "-") == 0) {
+    XWindowAttributes a;
+    XGetWindowAttributes(desk.dpy, desk.root, &a);
+    aw = a.width;
+    ah = a.height;
+    if (XImage* img = Grab(0, 0, aw, ah)) {
+      now = static_cast<uint32_t*>(malloc(sizeof *now * size_t(aw) * size_t(ah)));
+      for (int j = 0; now && j < ah; ++j) {
+        for (int i = 0; i < aw; ++i) {
+          int r, g, b;
+          Rgb(img, i, j, &r, &g, &b);
+          now[j * aw + i] = uint32_t(r << 16 | g << 8 | b);
+        }
+      }
+      XDestroyImage(img);
+    }
+  } else {
+    now = ReadPpm(after, &aw, &ah);
+  }
+  if (!was || !now || bw != aw || bh != ah) {
+    printf("cannot compare %s with %s\n", before, after);
+    free(was);
+    free(now);
+    return 2;
+  }
+  long stray = 0, looked = 0, inside = 0, drawn = 0;
+  for (int y = me.y - margin; y < me.y + me.h + margin; ++y) {
+    for (int x = me.x - margin; x < me.x + me.w + margin; ++x) {
+      if (x < 0 || y < 0 || x >= aw || y >= ah || y >= bottom) continue;
+      const bool changed = was[y * aw + x] != now[y * aw + x];
+      if (Inside(mine, x, y)) {
+        ++inside;
+        drawn += changed;
+      } else if (!Inside(scene, x, y)) {
+        ++looked;
+        if (changed && stray++ < 8)
+          printf("(%d,%d) is %06x, the desktop was %06x\n", x, y, now[y * aw + x], was[y * aw + x]);
+      }
+    }
+  }
+  free(was);
+  free(now);
+  const long area = long(me.w) * me.h;
+  printf(
+      "%s: %ld of %ld pixels around the outline are not the desktop's; %ld of %ld inside it "
+      "drawn (outline %ld of the rectangle's %ld pixels)\n",
+      name, stray, looked, drawn, inside, inside, area);
+  const bool cut = inside > 0 && inside < area;
+  return stray == 0 && (outlinePixels ? inside == outlinePixels : cut) &&
+                 drawn * 100 >= inside * percent
+             ? 0
+             : 1;
+}
+
+// How many pixels of the rectangle differ between two PPM pictures of the
+// same size (exit 0: none).
+int Differ(const char* a, const char* b, int x, int y, int w, int h) {
+  int aw = 0, ah = 0, bw = 0, bh = 0;
+  uint32_t* pa = ReadPpm(a, &aw, &ah);
+  uint32_t* pb = ReadPpm(b, &bw, &bh);
+  long bad = -1;
+  if (pa && pb && aw == bw && ah == bh && x >= 0 && y >= 0 && w > 0 && h > 0 && x + w <= aw &&
+      y + h <= ah) {
+    bad = 0;
+    for (int j = y; j < y + h; ++j) {
+      for (int i = x; i < x + w; ++i) bad += pa[j * aw + i] != pb[j * aw + i];
+    }
+  }
+  free(pa);
+  free(pb);
+  printf("%ld\n", bad);
+  return bad == 0 ? 0 : 1;
+}
+
 // Sets the desktop to one colour the way wallpaper setters do: a root
 // pixmap published in _XROOTPMAP_ID, which compositors paint behind all
 // windows. The pixmap outlives this process.
@@ -584,7 +818,9 @@ int Usage(void) {
   fprintf(stderr,
           "usage: marivo-player play [seconds] | geom NAME | pixel X Y | colours X Y W H |\n"
           "       grab X Y W H FILE | scaled FILE X Y FACTOR [SX SY] |\n"
-          "       fringe NAME RRGGBB MARGIN BOTTOM | wallpaper RRGGBB\n");
+          "       fringe NAME RRGGBB MARGIN BOTTOM | wallpaper RRGGBB |\n"
+          "       outline NAME BEFORE AFTER MARGIN BOTTOM PERCENT [PIXELS] |\n"
+          "       differ A B X Y W H\n");
   return 2;
 }
 
@@ -628,6 +864,11 @@ int main(int argc, char** argv) {
                 argc == 8 ? atoi(argv[7]) : 0);
   } else if (strcmp(cmd, "wallpaper") == 0 && argc == 3) {
     rc = Wallpaper(uint32_t(strtoul(argv[2], nullptr, 16)));
+  } else if (strcmp(cmd, "differ") == 0 && argc == 8) {
+    rc = Differ(argv[2], argv[3], atoi(argv[4]), atoi(argv[5]), atoi(argv[6]), atoi(argv[7]));
+  } else if (strcmp(cmd, "outline") == 0 && (argc == 8 || argc == 9)) {
+    rc = DrawnAsOutline(argv[2], argv[3], argv[4], atoi(argv[5]), atoi(argv[6]), atoi(argv[7]),
+                        argc == 9 ? atol(argv[8]) : 0);
   } else if (strcmp(cmd, "fringe") == 0 && argc == 6) {
     rc = Fringe(argv[2], uint32_t(strtoul(argv[3], nullptr, 16)), atoi(argv[4]), atoi(argv[5]));
   } else {
