@@ -19,6 +19,11 @@ if ! ctest --test-dir build --output-on-failure -j "$jobs"; then
   ctest --test-dir build --output-on-failure --rerun-failed || status=1
 fi
 
+echo "== The game on the common Linux desktops: Xfce, IceWM, KWin, mutter, sway, weston, openbox"
+bash tools/setup.sh desktops
+bash tests/e2e/desktop_matrix.sh build/platform/qt/marivo2 build/e2e-artifacts/matrix \
+  build/tests/e2e/marivo-player || status=1
+
 echo "== Build and test under AddressSanitizer and UndefinedBehaviorSanitizer"
 cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DMARIVO_SANITIZE=ON \
   -DMARIVO_BUILD_QT=OFF >/dev/null
