@@ -124,12 +124,6 @@ start_game() {
   done
   return 1
 }
-geom() { "$player" geom "$1" 2>/dev/null; }  # "W H X Y" in root coordinates
-bottom_of() { geom "$1" | awk '{ print $2 + $4 }'; }
-# The client window of that name (xwininfo lists clients inside frames too).
-window_id() {
-  xwininfo -root -tree 2>/dev/null | awk -v n="\"$1\":" '$2 == n { print $1; exit }'
-}
 tyouka() { tr -d '\r' <"$run/marivo2.ini" | sed -n 's/^Tyouka=//p'; }
 
 check "the scene comes up" start_game
@@ -241,20 +235,6 @@ dialog_ok() {  # dialog_ok <window id>
   fi
   grep -q _NET_WM_ACTION_CLOSE <<<"$a" && ! grep -q _NET_WM_ACTION_MAXIMIZE <<<"$a" &&
     ! grep -q _NET_WM_ACTION_RESIZE <<<"$a" && ! grep -q SKIP_TASKBAR <<<"$s"
-}
-wait_named() {  # wait_named <name> <tenths>
-  for _ in $(seq "$2"); do
-    geom "$1" >/dev/null && return 0
-    sleep 0.1
-  done
-  return 1
-}
-wait_gone() {
-  for _ in $(seq "$2"); do
-    geom "$1" >/dev/null || return 0
-    sleep 0.1
-  done
-  return 1
 }
 close_dialog() {  # close_dialog <name>: the window manager's close, as its title bar's
   local id

@@ -17,6 +17,13 @@
 #   wait_for <name> <tenths>            waits for it to exist and be viewable
 #   wait_end <tenths>                   waits for $game_pid to end; its exit
 #                                       status in $rc (124 when it did not)
+# Through the player ($player, tests/e2e/player), which sees into window
+# managers' frames:
+#   geom <name>, bottom_of <name>       "W H X Y" of the first viewable window
+#                                       so named, in root coordinates, and its
+#                                       bottom edge (the row below it)
+#   wait_named <name> <tenths>          waits for it to be there
+#   wait_gone <name> <tenths>           waits for it to go
 passed=0
 failed=0
 pass() {
@@ -81,5 +88,22 @@ wait_end() {
   done
   # shellcheck disable=SC2034  # read by the checks
   rc=124
+  return 1
+}
+
+geom() { "$player" geom "$1" 2>/dev/null; }
+bottom_of() { geom "$1" | awk '{ print $2 + $4 }'; }
+wait_named() {
+  for _ in $(seq "$2"); do
+    geom "$1" >/dev/null && return 0
+    sleep 0.1
+  done
+  return 1
+}
+wait_gone() {
+  for _ in $(seq "$2"); do
+    geom "$1" >/dev/null || return 0
+    sleep 0.1
+  done
   return 1
 }

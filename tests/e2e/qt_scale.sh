@@ -46,8 +46,6 @@ done
 
 mkdir -p "$work/run"
 cp "$exe" "$work/run/marivo2"
-geom() { "$player" geom "$1" 2>/dev/null; }  # "W H X Y" in screen pixels
-bottom_of() { geom "$1" | awk '{ print $2 + $4 }'; }
 
 for factor in 1 1.25 1.5 2 3; do
   (cd "$work/run" && QT_SCALE_FACTOR=$factor exec ./marivo2) >"$work/game-$factor.log" 2>&1 &

@@ -32,55 +32,28 @@ for tool in wine wineserver wineboot Xvfb xdotool xwininfo import convert compar
   command -v "$tool" >/dev/null || { echo "wine_desktop: $tool is missing (tools/setup.sh windows)"; exit 1; }
 done
 
-work=$(mktemp -d /tmp/marivo-wine-desktop.XXXXXX)
-xvfb_pid=""
-game_pid=""
-notepad_pid=""
-fish_pid=""
-cleanup() {
-  set +e
-  [ -n "$fish_pid" ] && kill "$fish_pid" 2>/dev/null
-  [ -n "$notepad_pid" ] && kill "$notepad_pid" 2>/dev/null
-  [ -n "$game_pid" ] && kill "$game_pid" 2>/dev/null
-  WINEPREFIX="$work/prefix" timeout 30 wineserver -k 2>/dev/null
-  [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null
-  rm -rf "$work"
-}
-trap cleanup EXIT
-
 want() { [[ " ${MARIVO_WINE_SECTIONS:-scale taskbar focus catch screen} " == *" $1 "* ]]; }
 # shellcheck source=tests/e2e/lib.sh
 source "$root/tests/e2e/lib.sh"
-
-echo "== The probe"
-x86_64-w64-mingw32-g++-posix -std=c++20 -O1 -Wall -Wextra -Werror -static \
-  "$root/tests/e2e/wine_probe/probe.cpp" -o "$work/probe.exe" -luser32 -lgdi32 ||
-  { echo "wine_desktop: the probe did not build"; exit 1; }
-
-if ! locale -a 2>/dev/null | grep -qi '^ja_JP\.utf-\?8$'; then
-  localedef -i ja_JP -f UTF-8 ja_JP.UTF-8 2>/dev/null || echo "wine_desktop: no ja_JP.UTF-8 locale"
-fi
+# shellcheck source=tests/e2e/wine_lib.sh
+source "$root/tests/e2e/wine_lib.sh"
 
 # A private X server, larger than the virtual desktop so that the desktop
 # can grow; the desktop window sits at 0,0 of it.
-XVFB_SCREEN=1600x1000x24 start_xvfb "$work" || { echo "wine_desktop: Xvfb did not start"; exit 1; }
-export WINEPREFIX="$work/prefix" WINEDEBUG=-all LANG=ja_JP.UTF-8 LC_ALL=ja_JP.UTF-8
-export WINEDLLOVERRIDES="mscoree,mshtml="
-
-echo "== Wine prefix on $DISPLAY, desktop shell 1024x768"
-timeout 240 wineboot -i >"$work/wineboot.log" 2>&1 || { echo "wine_desktop: wineboot failed"; exit 1; }
-timeout 60 wineserver -w || true
+XVFB_SCREEN=1600x1000x24 wine_start wine_desktop || exit 1
+notepad_pid=""
+fish_pid=""
+echo "== The probe"
+wine_build_probe || { echo "wine_desktop: the probe did not build"; exit 1; }
+echo "== Desktop shell 1024x768"
 # Every program of the prefix runs in one virtual desktop named "shell",
 # which brings Wine's task bar.
 timeout 60 wine reg add 'HKCU\Software\Wine\Explorer' /v Desktop /d shell /f >/dev/null 2>&1
 timeout 60 wine reg add 'HKCU\Software\Wine\Explorer\Desktops' /v shell /d 1024x768 /f >/dev/null 2>&1
 timeout 60 wineserver -w || true
 
-probe() { timeout 30 wine "$work/probe.exe" "$@" 2>/dev/null | tr -d '\r'; }
-# Value of name=value in a probe line.
-field() { sed -n "s/^\(.* \)\?$1=\([^ ]*\).*/\2/p" | head -n1 || true; }
 # Visible windows of the game's window class: "hwnd x y w h title".
-game_windows() {
+probe_windows() {
   probe list | grep ' visible=1 ' | grep ' class=Marivo2Window ' |
     sed -E 's/^hwnd=([^ ]+) .* x=(-?[0-9]+) y=(-?[0-9]+) w=([0-9]+) h=([0-9]+) .* title=(.*)$/\1 \2 \3 \4 \5 \6/' ||
     true
@@ -106,7 +79,7 @@ start_game() {
 # from the windows' rectangles. The sea is the widest, the bar the leftmost.
 read_scene() {
   local lines
-  lines=$(game_windows)
+  lines=$(probe_windows)
   [ "$(wc -l <<<"$lines")" -ge 3 ] || return 1
   read -r sea_id sea_x sea_y sea_w sea_h _ <<<"$(sort -k4,4n <<<"$lines" | tail -n1)"
   read -r bar_id bar_x bar_y bar_w bar_h _ <<<"$(grep -v "^$sea_id " <<<"$lines" | sort -k2,2n | head -n1)"
@@ -115,7 +88,7 @@ read_scene() {
 }
 wait_scene() {
   for _ in $(seq 60); do
-    [ "$(game_windows | wc -l)" -ge 3 ] && { sleep 1; read_scene && return 0; }
+    [ "$(probe_windows | wc -l)" -ge 3 ] && { sleep 1; read_scene && return 0; }
     sleep 0.5
   done
   return 1
@@ -123,7 +96,7 @@ wait_scene() {
 stop_all() {
   [ -n "$game_pid" ] && kill "$game_pid" 2>/dev/null
   [ -n "$notepad_pid" ] && kill "$notepad_pid" 2>/dev/null
-  timeout 30 wineserver -k 2>/dev/null || true
+  wine_end || true
   game_pid=""
   notepad_pid=""
 }
@@ -157,12 +130,12 @@ if want scale; then
     stop_all
     timeout 60 wine reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d "$dpi" /f \
       >/dev/null 2>&1
-    timeout 30 wineserver -k 2>/dev/null || true
+    wine_end || true
     f=$(((dpi + 48) / 96))
     start_game
     if ! wait_scene; then
       fail "$dpi dpi: the scene never came up"
-      game_windows
+      probe_windows
       continue
     fi
     seen=$(probe dpi | field dpiy)
@@ -204,7 +177,7 @@ fi
 if ! want scale; then
   timeout 60 wine reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d 96 /f \
     >/dev/null 2>&1
-  timeout 30 wineserver -k 2>/dev/null || true
+  wine_end || true
   start_game
   wait_scene || true
 fi
@@ -348,7 +321,7 @@ if want catch; then
     xdotool click 1
     float=""
     for _ in $(seq 60); do
-      float=$(game_windows | awk '$4 == 5 && $5 == 21 {print $1}' | head -n1)
+      float=$(probe_windows | awk '$4 == 5 && $5 == 21 {print $1}' | head -n1)
       [ -n "$float" ] && break
       sleep 0.25
     done
@@ -362,8 +335,8 @@ if want catch; then
     fish_pid=$!
     catch_shot=0
     # Watch for the balloon while the probe plays.
-    while kill -0 "$fish_pid" 2>/dev/null || [ -n "$(game_windows | grep -E ' (CENTER|LEFT|RIGHT)$')" ]; do
-      pieces=$(game_windows | grep -cE ' (CENTER|LEFT|RIGHT)$' || true)
+    while kill -0 "$fish_pid" 2>/dev/null || [ -n "$(probe_windows | grep -E ' (CENTER|LEFT|RIGHT)$')" ]; do
+      pieces=$(probe_windows | grep -cE ' (CENTER|LEFT|RIGHT)$' || true)
       if [ "$pieces" -gt 0 ]; then
         n=$(taskbar_buttons)
         [ "$balloon_seen" = 0 ] && {
@@ -379,7 +352,7 @@ if want catch; then
           catch_shot=1
         fi
         [ "$n" -gt "$balloon_buttons" ] && balloon_buttons=$n
-        for id in $(game_windows | grep -E ' (CENTER|LEFT|RIGHT)$' | awk '{print $1}'); do
+        for id in $(probe_windows | grep -E ' (CENTER|LEFT|RIGHT)$' | awk '{print $1}'); do
           probe list | grep "^hwnd=$id " | grep -c ' taskbar=1 ' >/dev/null && balloon_buttons=99
         done
       fi
@@ -398,7 +371,7 @@ if want catch; then
       done
     fi
     # Let the catch display finish before the next cast.
-    for _ in $(seq 40); do [ "$(game_windows | wc -l)" -le 3 ] && break; sleep 0.25; done
+    for _ in $(seq 40); do [ "$(probe_windows | wc -l)" -le 3 ] && break; sleep 0.25; done
   done
   if [ "$balloon_seen" -gt 0 ]; then
     [ "$balloon_buttons" = 0 ] && pass "no task-bar button while the balloon is up" ||

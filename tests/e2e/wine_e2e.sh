@@ -23,47 +23,17 @@ for tool in wine wineserver wineboot winepath Xvfb xdotool xwininfo import compa
   command -v "$tool" >/dev/null || { echo "wine_e2e: $tool is missing (tools/setup.sh windows)"; exit 1; }
 done
 
-work=$(mktemp -d /tmp/marivo-wine-e2e.XXXXXX)
-xvfb_pid=""
-game_pid=""
-cleanup() {
-  set +e
-  [ -n "$game_pid" ] && kill "$game_pid" 2>/dev/null
-  WINEPREFIX="$work/prefix" timeout 30 wineserver -k 2>/dev/null
-  [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null
-  rm -rf "$work"
-}
-trap cleanup EXIT
-
 # shellcheck source=tests/e2e/lib.sh
 source "$root/tests/e2e/lib.sh"
+# shellcheck source=tests/e2e/wine_lib.sh
+source "$root/tests/e2e/wine_lib.sh"
 
-# The probe reads windows as Windows sees them (owners, styles, texts).
-x86_64-w64-mingw32-g++-posix -std=c++20 -O1 -Wall -Wextra -Werror -static \
-  "$root/tests/e2e/wine_probe/probe.cpp" -o "$work/probe.exe" -luser32 -lgdi32 ||
-  { echo "wine_e2e: the probe did not build"; exit 1; }
-probe() { timeout 30 wine "$work/probe.exe" "$@" 2>/dev/null | tr -d '\r'; }
-field() { sed -n "s/^\(.* \)\?$1=\([^ ]*\).*/\2/p" | head -n1 || true; }
-
-# Japanese locale for the program's texts.
-if ! locale -a 2>/dev/null | grep -qi '^ja_JP\.utf-\?8$'; then
-  localedef -i ja_JP -f UTF-8 ja_JP.UTF-8 2>/dev/null || echo "wine_e2e: no ja_JP.UTF-8 locale"
-fi
-
-# A private X server on a free display number.
-start_xvfb "$work" || { echo "wine_e2e: Xvfb did not start"; exit 1; }
-export WINEPREFIX="$work/prefix" WINEDEBUG=-all LANG=ja_JP.UTF-8 LC_ALL=ja_JP.UTF-8
-# No browser or .NET runtime downloads in a fresh prefix.
-export WINEDLLOVERRIDES="mscoree,mshtml="
+wine_start wine_e2e || exit 1
+wine_build_probe || { echo "wine_e2e: the probe did not build"; exit 1; }
+# No window manager here: Wine draws the dialogs' frames and captions itself.
+wine_unmanaged
 screen_w=1024
 screen_h=768
-
-echo "== Wine prefix on $DISPLAY"
-timeout 240 wineboot -i >"$work/wineboot.log" 2>&1 || { echo "wine_e2e: wineboot failed"; exit 1; }
-timeout 60 wineserver -w || true
-# No window manager here: Wine draws the dialogs' frames and captions itself.
-timeout 60 wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1 || true
-timeout 60 wineserver -w || true
 
 mkdir -p "$work/game"
 cp "$exe" "$work/game/marivo2.exe"
@@ -72,7 +42,7 @@ stored="00100A$(printf '000%.0s' $(seq 38))"
 printf '[Data]\r\nTyouka=%s\r\n' "$stored" >"$work/game/marivo2.ini"
 # A different collection in the user's folder: seven of kind 2. With a
 # writable record beside the program, this one is neither read nor written.
-appdata=$(winepath -u "$(timeout 60 wine cmd /c echo %APPDATA% 2>/dev/null | tr -d '\r')" 2>/dev/null)
+appdata=$(unix_folder APPDATA)
 user_ini="$appdata/Marivo2/marivo2.ini"
 user_stored="000000007$(printf '000%.0s' $(seq 37))"
 mkdir -p "$appdata/Marivo2"
@@ -81,24 +51,6 @@ user_sum=$(md5sum <"$user_ini")
 (cd "$work/game" && exec timeout 300 wine marivo2.exe) >"$work/game.log" 2>&1 &
 game_pid=$!
 
-# The program's mapped windows: "id width height x y" per line.
-game_windows() {
-  xwininfo -root -tree 2>/dev/null | grep '("marivo2.exe"' |
-    sed -E 's/^ *(0x[0-9a-f]+) .* ([0-9]+)x([0-9]+)\+(-?[0-9]+)\+(-?[0-9]+) .*/\1 \2 \3 \4 \5/' |
-    while read -r id w h x y; do
-      if xwininfo -id "$id" 2>/dev/null | grep -c 'IsViewable' >/dev/null; then echo "$id $w $h $x $y"; fi
-    done
-}
-# Waits until a window of that size is mapped; prints "id w h x y".
-wait_window() {
-  local w=$1 h=$2 tries=${3:-100} line
-  for _ in $(seq "$tries"); do
-    line=$(game_windows | awk -v w="$w" -v h="$h" '$2 == w && $3 == h' | head -n1)
-    [ -n "$line" ] && { echo "$line"; return 0; }
-    sleep 0.2
-  done
-  return 1
-}
 # grep -c reads to the end: an early exit would fail the pipe (pipefail).
 shaped() { xwininfo -id "$1" -shape 2>/dev/null | grep -c 'Window shape extents' >/dev/null; }
 

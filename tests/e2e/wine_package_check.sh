@@ -34,20 +34,12 @@ done
 
 artifacts=${MARIVO_ARTIFACTS:-$dist/e2e}
 mkdir -p "$artifacts"
-work=$(mktemp -d /tmp/marivo-wine-package.XXXXXX)
-xvfb_pid=""
-game_pid=""
-cleanup() {
-  set +e
-  [ -n "$game_pid" ] && kill "$game_pid" 2>/dev/null
-  WINEPREFIX="$work/prefix" timeout 30 wineserver -k 2>/dev/null
-  [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null
-  rm -rf "$work"
-}
-trap cleanup EXIT
-
 # shellcheck source=tests/e2e/lib.sh
 source "$root/tests/e2e/lib.sh"
+# shellcheck source=tests/e2e/wine_lib.sh
+source "$root/tests/e2e/wine_lib.sh"
+work=$(mktemp -d /tmp/marivo-wine-package.XXXXXX)
+trap wine_cleanup EXIT
 
 echo "== The portable zip ($(basename "$zipfile"))"
 listing=$(unzip -Z1 "$zipfile" | sort | tr '\n' ' ')
@@ -64,11 +56,6 @@ check "the read-me is valid UTF-8" iconv -f UTF-8 -t UTF-8 -o /dev/null "$readme
 check "the read-me names the version, in both languages" \
   test "$(grep -c "バージョン $version\|version $version" "$readme")" -ge 2
 check "the read-me says where the record lives" grep -qF '%APPDATA%\Marivo2\marivo2.ini' "$readme"
-
-# Japanese locale for the program's texts and the installer's language.
-if ! locale -a 2>/dev/null | grep -qi '^ja_JP\.utf-\?8$'; then
-  localedef -i ja_JP -f UTF-8 ja_JP.UTF-8 2>/dev/null || echo "wine_package_check: no ja_JP.UTF-8 locale"
-fi
 
 # Reads an executable's version resource through Windows' own functions.
 cat >"$work/verinfo.c" <<'EOF'
@@ -118,23 +105,11 @@ int wmain(int argc, wchar_t** argv) {
 EOF
 x86_64-w64-mingw32-gcc -municode -O1 "$work/verinfo.c" -lversion -o "$work/verinfo.exe"
 
-start_xvfb "$work" || { echo "wine_package_check: Xvfb did not start"; exit 1; }
-export WINEPREFIX="$work/prefix" WINEDEBUG=-all LANG=ja_JP.UTF-8 LC_ALL=ja_JP.UTF-8
-# No browser or .NET runtime downloads in a fresh prefix.
-export WINEDLLOVERRIDES="mscoree,mshtml="
+# A fresh prefix, Japanese for the program's texts and the installer's
+# language; no window manager here: Wine draws frames itself.
+wine_start wine_package_check || exit 1
+wine_unmanaged
 
-echo "== A fresh Wine prefix on $DISPLAY"
-timeout 240 wineboot -i >"$work/wineboot.log" 2>&1 || { echo "wine_package_check: wineboot failed"; exit 1; }
-timeout 60 wineserver -w || true
-# No window manager here: Wine draws frames itself.
-timeout 60 wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1 || true
-
-# A Windows folder of this prefix as a Unix path.
-unix_folder() {
-  local windows
-  windows=$(wine cmd /c echo "%$1%" 2>/dev/null | tr -d '\r')
-  winepath -u "$windows" 2>/dev/null
-}
 local_app_data=$(unix_folder LOCALAPPDATA)
 app_data=$(unix_folder APPDATA)
 [ -d "$local_app_data" ] && [ -d "$app_data" ] ||
@@ -209,23 +184,6 @@ echo "== The installed program, started from its shortcut"
 stored="00100A$(printf '000%.0s' $(seq 38))"
 ini=$instdir/marivo2.ini
 printf '[Data]\r\nTyouka=%s\r\n' "$stored" >"$ini"
-
-game_windows() {
-  xwininfo -root -tree 2>/dev/null | grep '("marivo2.exe"' |
-    sed -E 's/^ *(0x[0-9a-f]+) .* ([0-9]+)x([0-9]+)\+(-?[0-9]+)\+(-?[0-9]+) .*/\1 \2 \3 \4 \5/' |
-    while read -r id w h x y; do
-      if xwininfo -id "$id" 2>/dev/null | grep -q 'IsViewable'; then echo "$id $w $h $x $y"; fi
-    done
-}
-wait_window() {
-  local w=$1 h=$2 tries=${3:-100} line
-  for _ in $(seq "$tries"); do
-    line=$(game_windows | awk -v w="$w" -v h="$h" '$2 == w && $3 == h' | head -n1)
-    [ -n "$line" ] && { echo "$line"; return 0; }
-    sleep 0.2
-  done
-  return 1
-}
 
 con=""
 if [ -n "$link" ]; then
