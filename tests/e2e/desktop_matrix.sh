@@ -67,7 +67,7 @@ launch() {  # launch <log> <command...>
   setsid "$@" >"$log" 2>&1 </dev/null &
   sessions+=($!)
 }
-as_nobody() { setpriv --reuid=nobody --regid=nogroup --clear-groups "$@"; }
+as_nobody=(setpriv --reuid=nobody --regid=nogroup --clear-groups)
 stop_desktop() {
   [ -n "$game_pid" ] && kill -9 "$game_pid" 2>/dev/null && wait "$game_pid" 2>/dev/null
   game_pid=""
@@ -187,7 +187,7 @@ exec sh -c 'xhost +si:localuser:root && echo "\$DISPLAY" > $dir/x-display'
 EOF
   chmod 644 "$dir/sway.conf"
   chmod 777 "$dir"
-  launch "$dir/sway.log" as_nobody env -u DISPLAY -u WAYLAND_DISPLAY HOME="$dir" \
+  launch "$dir/sway.log" "${as_nobody[@]}" env -u DISPLAY -u WAYLAND_DISPLAY HOME="$dir" \
     XDG_RUNTIME_DIR="$runtime" WLR_BACKENDS=headless WLR_LIBINPUT_NO_DEVICES=1 \
     WLR_RENDERER=pixman sway -c "$dir/sway.conf"
   wait_until 150 wayland_display_file || return 1
@@ -220,7 +220,7 @@ background-color=0xff$desktop_rgb
 EOF
   chmod 644 "$dir/weston.ini"
   chmod 777 "$dir"
-  launch "$dir/weston.log" as_nobody env -u DISPLAY -u WAYLAND_DISPLAY HOME="$dir" \
+  launch "$dir/weston.log" "${as_nobody[@]}" env -u DISPLAY -u WAYLAND_DISPLAY HOME="$dir" \
     XDG_RUNTIME_DIR="$runtime" weston --backend=headless-backend.so --use-pixman \
     --width=$W --height=$H --xwayland --debug --socket=wayland-mx -c "$dir/weston.ini"
   wayland_runtime=$runtime
@@ -228,7 +228,7 @@ EOF
   wait_until 150 grep -q "xserver listening on display" "$dir/weston.log" || return 1
   DISPLAY=$(sed -n 's/.*xserver listening on display \(:[0-9]*\).*/\1/p' "$dir/weston.log" | head -n1)
   export DISPLAY
-  launch "$dir/xhost.log" as_nobody env XDG_RUNTIME_DIR="$runtime" xhost +si:localuser:root
+  launch "$dir/xhost.log" "${as_nobody[@]}" env XDG_RUNTIME_DIR="$runtime" xhost +si:localuser:root
   wait_until 150 xwininfo -root >/dev/null 2>&1 || return 1
   # weston publishes no work area: the scene stands on the screen's bottom.
   bottom=$H
@@ -246,7 +246,25 @@ shoot_weston() {
 
 # ---- The shared assertions.
 png() { convert "$dir/$1.ppm" "$artifacts/$name-$1.png" 2>/dev/null; }
-geom() { "$player" geom "$1" 2>/dev/null; }
+# A picture of the screen once the scene's band has stayed the same for
+# two seconds: a compositor may fade windows in, slowly on a busy machine.
+shoot_settled() {  # shoot_settled <name>: $dir/<name>.ppm and its PNG
+  local previous=$dir/$1-previous.ppm same=0
+  $shoot "$previous" || return 1
+  for _ in $(seq 40); do
+    sleep 0.5
+    $shoot "$dir/$1.ppm" || return 1
+    if "$player" differ "$previous" "$dir/$1.ppm" 0 $((bottom - 60)) "$W" 60 >/dev/null; then
+      same=$((same + 1))
+      ((same < 4)) || break
+    else
+      same=0
+    fi
+    mv "$dir/$1.ppm" "$previous"
+  done
+  [ -f "$dir/$1.ppm" ] || mv "$previous" "$dir/$1.ppm"
+  png "$1"
+}
 start_game() {
   (cd "$run" && exec ./marivo2) >>"$dir/game.log" 2>&1 &
   game_pid=$!
@@ -288,8 +306,7 @@ assert_desktop() {
   [ "$can_play" = 1 ] && xdotool windowactivate --sync "$term" >/dev/null 2>&1
   wait_until 30 bash -c '[ "$(xdotool getwindowfocus 2>/dev/null)" = "$1" ]' _ "$term"
   focus_before=$(xdotool getwindowfocus 2>/dev/null)
-  sleep 0.5
-  $shoot "$dir/before.ppm" && png before
+  shoot_settled before
 
   # ---- The game, from a folder of its own with an empty record.
   run=$dir/run
@@ -297,7 +314,7 @@ assert_desktop() {
   cp "$exe" "$run/marivo2"
   printf '[Data]\r\nTyouka=%s\r\n' "$(printf '0%.0s' $(seq 120))" >"$run/marivo2.ini"
   if ! start_game; then
-    fail "$name: the scene comes up"
+    fail "$name: the scene comes up (the control bar, the angler and the sea on the screen)"
     sed 's/^/    /' "$dir/game.log"
     return
   fi
@@ -306,8 +323,7 @@ assert_desktop() {
   local want_con="83 15 0 $((bottom - 15))" want_man="50 48 83 $((bottom - 48))"
   wait_until 50 bash -c '[ "$("$1" geom frmCon)" = "$2" ] && [ "$("$1" geom frmMan)" = "$3" ]' _ \
     "$player" "$want_con" "$want_man"
-  sleep 1
-  $shoot "$dir/scene.ppm" && png scene
+  shoot_settled scene
   check "$name: the control bar at x 0, its bottom on row $bottom ($(geom frmCon))" \
     test "$(geom frmCon)" = "$want_con"
   check "$name: the angler at x 83, his feet on row $bottom ($(geom frmMan))" \

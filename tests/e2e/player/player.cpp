@@ -652,6 +652,17 @@ int Fringe(const char* name, uint32_t desktop, int margin, int bottom) {
   return bad == 0 && count > 0 ? 0 : 1;
 }
 
+// Two colours a person cannot tell apart: some compositors (mutter) paint
+// their own background with a dither that changes by a step from one
+// repaint to the next.
+bool Alike(uint32_t a, uint32_t b) {
+  for (int shift = 0; shift < 24; shift += 8) {
+    const int d = int((a >> shift) & 0xFF) - int((b >> shift) & 0xFF);
+    if (d > 3 || d < -3) return false;
+  }
+  return true;
+}
+
 // The outline of a window in root coordinates: where both its bounding
 // and its input shapes lie (without shapes, its whole rectangle).
 std::vector<XRectangle> Outline(Geom g) {
@@ -746,7 +757,7 @@ int DrawnAsOutline(const char* name, const char* before, const char* after, int 
   for (int y = me.y - margin; y < me.y + me.h + margin; ++y) {
     for (int x = me.x - margin; x < me.x + me.w + margin; ++x) {
       if (x < 0 || y < 0 || x >= aw || y >= ah || y >= bottom) continue;
-      const bool changed = was[y * aw + x] != now[y * aw + x];
+      const bool changed = !Alike(was[y * aw + x], now[y * aw + x]);
       if (Inside(mine, x, y)) {
         ++inside;
         drawn += changed;
@@ -782,7 +793,7 @@ int Differ(const char* a, const char* b, int x, int y, int w, int h) {
       y + h <= ah) {
     bad = 0;
     for (int j = y; j < y + h; ++j) {
-      for (int i = x; i < x + w; ++i) bad += pa[j * aw + i] != pb[j * aw + i];
+      for (int i = x; i < x + w; ++i) bad += !Alike(pa[j * aw + i], pb[j * aw + i]);
     }
   }
   free(pa);
