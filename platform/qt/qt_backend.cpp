@@ -10,15 +10,18 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QSessionManager>
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
 
+#include "platform/arith.h"
 #include "platform/platform.h"
 #include "platform/profile.h"
 #include "platform/qt/qt_support.h"
 #include "platform/qt/qt_window.h"
 #include "platform/qt/signal_watch.h"
+#include "platform/qt/sway_ipc.h"
 #include "platform/region.h"
 
 namespace marivo::qt {
@@ -90,6 +93,10 @@ void QtBackend::WatchScreen(QScreen* screen) {
 
 void QtBackend::PostScreenChanged() {
   if (ended_) return;
+  // The sprites are cut to the new area at once; the game lays the scene
+  // out anew when it hears of the change.
+  usable_.reset();
+  for (QtWindow* w : windows_) w->Replace();
   PlatformEvent e;
   e.kind = PlatformEvent::Kind::ScreenChanged;
   Post(e);
@@ -102,10 +109,41 @@ QWidget* QtBackend::WidgetOf(NativeWindow* window) {
   return w != nullptr ? &w->Widget() : nullptr;
 }
 
+void QtBackend::Unregister(QtWindow* window) {
+  windows_.erase(std::remove(windows_.begin(), windows_.end(), window), windows_.end());
+}
+
+QRect QtBackend::UsableArea(QScreen* screen) {
+  if (screen == nullptr) return {};
+  if (!usable_) {
+    usable_ = screen->availableGeometry();
+    const char* sway = std::getenv("SWAYSOCK");
+    if (desktop_.Available() && !desktop_.HasWorkArea() && sway != nullptr && sway[0] != '\0') {
+      // In sway's layout pixels, which are XWayland's root pixels.
+      if (const auto ws = AskSwayFocusedWorkspace(sway)) {
+        const qreal ratio = std::max<qreal>(1, screen->devicePixelRatio());
+        const QRect area(Floor(ws->x / ratio), Floor(ws->y / ratio), Floor(ws->width / ratio),
+                         Floor(ws->height / ratio));
+        usable_ = area & screen->geometry();
+      }
+    }
+  }
+  return *usable_;
+}
+
+QRect QtBackend::AllowedArea() {
+  QScreen* screen = QGuiApplication::primaryScreen();
+  if (screen == nullptr) return {};
+  const QRect g = screen->geometry();
+  const QRect usable = UsableArea(screen);
+  const int bottom = usable.isValid() ? usable.y() + usable.height() : g.y() + g.height();
+  return QRect(g.x(), g.y(), g.width(), bottom - g.y());
+}
+
 ScreenInfo QtBackend::Screen() {
   QScreen* screen = QGuiApplication::primaryScreen();
   if (screen == nullptr) return ScreenInfo{};
-  return ScreenInfoFrom(screen->geometry(), screen->availableGeometry());
+  return ScreenInfoFrom(screen->geometry(), UsableArea(screen));
 }
 
 FrameInsets QtBackend::Insets(BorderStyle border) {

@@ -15,9 +15,13 @@
 // - a blocking pump: PollEvents processes what is pending, WaitEvents sleeps
 //   in Qt's event dispatcher until an input arrives or the deadline passes;
 //   the game's timers keep running inside the popup menu and message boxes;
-// - the usable bottom edge from the primary screen's available geometry,
-//   15 twips per logical pixel; pixel art is scaled without smoothing on a
-//   high-density screen;
+// - the usable bottom edge from the primary screen's available geometry
+//   (on sway, which publishes none, from its IPC), 15 twips per logical
+//   pixel; pixel art is scaled without smoothing on a high-density screen;
+// - sprite windows cut to the usable area: what the game places below the
+//   usable bottom or past the screen's edge is cut from the native window
+//   and its picture offset, so no window manager has a window to pull back;
+//   transparent outside the outline for compositors that ignore X shapes;
 // - IPA P Gothic / IPA P Mincho for the Japanese faces, falling back to any
 //   installed Japanese font;
 // - SIGTERM, SIGINT, SIGHUP and the session manager's save request reported
@@ -126,6 +130,12 @@ class QtBackend final : public Backend {
   void NoteShown(WindowId id);
   // The X11 side of the desktop (does nothing off X11).
   X11Desktop& Desktop() { return desktop_; }
+  // Where a sprite's native window may stand, in logical pixels: the
+  // primary screen across, down to the usable bottom.
+  QRect AllowedArea();
+  // Live windows, cut anew to the usable area when it changes.
+  void Register(QtWindow* window) { windows_.push_back(window); }
+  void Unregister(QtWindow* window);
 
   // ---- for tests
   // The native window's widget.
@@ -143,6 +153,10 @@ class QtBackend final : public Backend {
   // is primary; each change is reported as ScreenChanged.
   void WatchScreen(QScreen* screen);
   void PostScreenChanged();
+  // The primary screen's usable area, in logical pixels: the work area the
+  // window manager publishes; on sway, which publishes none to X clients,
+  // the focused workspace's rectangle from its IPC; else the whole screen.
+  QRect UsableArea(QScreen* screen);
   // Whether an X window is one of this program's top levels.
   bool OwnWindow(std::uint32_t window) const;
 
@@ -167,6 +181,8 @@ class QtBackend final : public Backend {
   posix::InstanceLock instanceLock_;
   X11Desktop desktop_;
   QPointer<QScreen> watched_;
+  std::optional<QRect> usable_;  // UsableArea of the primary screen, until it changes
+  std::vector<QtWindow*> windows_;
   std::vector<QMetaObject::Connection> screenConnections_;
 };
 

@@ -10,6 +10,7 @@
 #include <QToolTip>
 #include <algorithm>
 
+#include "platform/arith.h"
 #include "platform/qt/qt_backend.h"
 #include "platform/qt/qt_support.h"
 
@@ -79,14 +80,19 @@ Surface::Surface(QtBackend& backend, const WindowDesign& design, const WindowSta
       state_(state),
       buttons_(design.controls.size(), nullptr) {
   setObjectName(QString::fromUtf8(design.name.data(), qsizetype(design.name.size())));
-  setAttribute(Qt::WA_OpaquePaintEvent);
   if (!Decorated(design.border)) {
+    // Pixels outside the outline are transparent as well as cut away: a
+    // compositor that draws the whole rectangle (XWayland's do, ignoring
+    // the X shape) shows the desktop there. Without a compositor the
+    // shape alone cuts them; the alpha is never seen.
+    setAttribute(Qt::WA_TranslucentBackground);
     setAttribute(Qt::WA_ShowWithoutActivating);
     setFocusPolicy(Qt::NoFocus);
     // Captions of frameless windows never show; the window's name helps
     // anyone looking at the desktop's window tree.
     setWindowTitle(objectName());
   } else {
+    setAttribute(Qt::WA_OpaquePaintEvent);
     setWindowTitle(ToQString(state.caption));
     // Dialogs report pointer moves without a button held.
     setMouseTracking(true);
@@ -128,15 +134,24 @@ void Surface::SyncButtons() {
     QPushButton* button = buttons_[i];
     if (button == nullptr || i >= int(state_.controls.size())) continue;
     const ControlState& c = state_.controls[i];
-    button->setGeometry(ControlRect(c).translated(clientOrigin_));
+    button->setGeometry(ControlRect(c).translated(clientOrigin_ - origin_));
     button->setText(ToQString(c.caption));
     button->setVisible(c.visible);
   }
 }
 
-int Surface::PictureAt(QPoint widgetPoint) const {
-  const QPoint p = widgetPoint - clientOrigin_;
-  const QRect client(QPoint(0, 0), size() - QSize(2 * clientOrigin_.x(), 2 * clientOrigin_.y()));
+void Surface::SetView(QPoint origin, QSize whole, const std::optional<QRegion>& outline) {
+  const bool moved = origin != origin_;
+  origin_ = origin;
+  whole_ = whole;
+  outline_ = outline;
+  if (moved) SyncButtons();
+  update();
+}
+
+int Surface::PictureAt(QPoint windowPoint) const {
+  const QPoint p = windowPoint - clientOrigin_;
+  const QRect client(QPoint(0, 0), Whole() - QSize(2 * clientOrigin_.x(), 2 * clientOrigin_.y()));
   if (!client.contains(p)) return -1;
   // The last drawn lies on top.
   for (int i = int(state_.controls.size()) - 1; i >= 0; --i) {
@@ -148,8 +163,8 @@ int Surface::PictureAt(QPoint widgetPoint) const {
   return -1;
 }
 
-bool Surface::OverLabel(QPoint widgetPoint) const {
-  const QPoint p = widgetPoint - clientOrigin_;
+bool Surface::OverLabel(QPoint windowPoint) const {
+  const QPoint p = windowPoint - clientOrigin_;
   for (const ControlState& c : state_.controls) {
     if (c.design->kind == ControlKind::Label && c.visible && ControlRect(c).contains(p)) {
       return true;
@@ -163,12 +178,16 @@ void Surface::paintEvent(QPaintEvent*) {
   // Pixel art stays crisp when a high-density screen scales it.
   p.setRenderHint(QPainter::SmoothPixmapTransform, false);
   p.setRenderHint(QPainter::Antialiasing, false);
+  // Painted in the window's own pixels; the widget may show only a part.
+  p.translate(-origin_);
+  const QRect whole(QPoint(0, 0), Whole());
+  if (outline_) p.setClipRegion(*outline_);
   const QColor face = palette().color(QPalette::Window);
-  p.fillRect(rect(), ToQColor(state_.backColor, face));
+  p.fillRect(whole, ToQColor(state_.backColor, face));
 
-  const QSize clientSize = size() - QSize(2 * clientOrigin_.x(), 2 * clientOrigin_.y());
+  const QSize clientSize = whole.size() - QSize(2 * clientOrigin_.x(), 2 * clientOrigin_.y());
   p.save();
-  p.setClipRect(QRect(clientOrigin_, clientSize));
+  p.setClipRect(QRect(clientOrigin_, clientSize), outline_ ? Qt::IntersectClip : Qt::ReplaceClip);
   p.translate(clientOrigin_);
   if (state_.picture != nullptr) p.drawImage(QPoint(0, 0), backend_.ImageFor(state_.picture));
 
@@ -233,7 +252,7 @@ void Surface::paintEvent(QPaintEvent*) {
   if (design_.border == BorderStyle::ThinSingle) {
     p.setPen(QPen(QColor(0x64, 0x64, 0x64), 0));
     p.setBrush(Qt::NoBrush);
-    p.drawRect(rect().adjusted(0, 0, -1, -1));
+    p.drawRect(whole.adjusted(0, 0, -1, -1));
   }
 
   PlatformEvent e;
@@ -246,7 +265,7 @@ void Surface::paintEvent(QPaintEvent*) {
 void Surface::mousePressEvent(QMouseEvent* event) {
   const int bit = ButtonBit(event->button());
   if (bit == 0) return;
-  const QPoint at = event->position().toPoint();
+  const QPoint at = event->position().toPoint() + origin_;
   const int control = PictureAt(at);
   pressed_[SlotOfBit(bit)] = control;
   // Only picture boxes take presses; the window, labels and lines ignore them.
@@ -255,7 +274,7 @@ void Surface::mousePressEvent(QMouseEvent* event) {
 }
 
 void Surface::PostPointer(PlatformEvent::Kind kind, int control, int bit, QMouseEvent* event) {
-  const QPoint at = event->position().toPoint();
+  const QPoint at = event->position().toPoint() + origin_;
   PlatformEvent e;
   e.kind = kind;
   e.window = design_.id;
@@ -278,7 +297,7 @@ void Surface::mouseReleaseEvent(QMouseEvent* event) {
 }
 
 void Surface::mouseMoveEvent(QMouseEvent* event) {
-  const QPoint at = event->position().toPoint();
+  const QPoint at = event->position().toPoint() + origin_;
   const int control = PictureAt(at);
   // Labels take the move themselves and do nothing with it.
   if (control < 0 && OverLabel(at)) return;
@@ -322,10 +341,10 @@ void Surface::showEvent(QShowEvent* event) {
 bool Surface::event(QEvent* event) {
   if (event->type() == QEvent::ToolTip) {
     auto* help = static_cast<QHelpEvent*>(event);
-    const int control = PictureAt(help->pos());
+    const int control = PictureAt(help->pos() + origin_);
     if (control >= 0 && !state_.controls[control].toolTipText.empty()) {
       QToolTip::showText(help->globalPos(), ToQString(state_.controls[control].toolTipText), this,
-                         ControlRect(state_.controls[control]).translated(clientOrigin_));
+                         ControlRect(state_.controls[control]).translated(clientOrigin_ - origin_));
     } else {
       QToolTip::hideText();
       event->ignore();
@@ -340,17 +359,55 @@ bool Surface::event(QEvent* event) {
 QtWindow::QtWindow(QtBackend& backend, const WindowDesign& design, const WindowState& state)
     : backend_(backend),
       design_(design),
-      surface_(std::make_unique<Surface>(backend, design, state)) {}
+      surface_(std::make_unique<Surface>(backend, design, state)) {
+  backend_.Register(this);
+}
 
 QtWindow::~QtWindow() {
+  backend_.Unregister(this);
   surface_->hide();
+}
+
+void QtWindow::Place() {
+  if (Decorated(design_.border) || want_.isEmpty()) return;
+  const QRect seen = want_ & backend_.AllowedArea();
+  const QPoint origin = seen.topLeft() - want_.topLeft();
+  bool showing = !seen.isEmpty();
+  std::optional<QRegion> mask = outline_;
+  if (showing && outline_ && seen != want_) {
+    // Only the part of the outline inside the widget, in its own pixels.
+    mask = outline_->intersected(QRect(origin, seen.size())).translated(-origin);
+    showing = !mask->isEmpty();
+  }
+  surface_->SetView(origin, want_.size(), outline_);
+  if (showing) {
+    surface_->setGeometry(seen);
+    if (mask) {
+      surface_->setMask(*mask);
+    } else {
+      surface_->clearMask();
+    }
+  }
+  // What the game placed, for tools that follow it, in device pixels.
+  const qreal ratio = surface_->devicePixelRatioF();
+  backend_.Desktop().SetPlace(static_cast<std::uint32_t>(surface_->winId()),
+                              Nearest(want_.x() * ratio), Nearest(want_.y() * ratio),
+                              Nearest(want_.width() * ratio), Nearest(want_.height() * ratio));
+  if (visible_ && showing && !surface_->isVisible()) {
+    ShowSurface();
+    // Mapped again, it comes up on top: back below the others if it was sent there.
+    if (lowered_) surface_->lower();
+  } else if ((!visible_ || !showing) && surface_->isVisible()) {
+    surface_->hide();
+  }
 }
 
 void QtWindow::SetBounds(int left, int top, int width, int height) {
   width = std::max(width, 1);
   height = std::max(height, 1);
   if (!Decorated(design_.border)) {
-    surface_->setGeometry(left, top, width, height);
+    want_ = QRect(left, top, width, height);
+    Place();
   } else {
     // The window manager draws the frame: place the frame, size the client.
     constexpr int kSide = 3, kTop = 3 + kCaptionHeight;
@@ -374,7 +431,10 @@ void QtWindow::ShowSurface() {
 }
 
 void QtWindow::SetVisible(bool visible) {
-  if (visible) {
+  visible_ = visible;
+  if (!Decorated(design_.border)) {
+    Place();
+  } else if (visible) {
     ShowSurface();
   } else {
     surface_->hide();
@@ -404,6 +464,7 @@ void QtWindow::SetPicture(const assets::Image*) {
 }
 
 void QtWindow::ZOrder(int position) {
+  lowered_ = position == 1;
   if (position == 1) {
     surface_->lower();
   } else {
@@ -415,8 +476,13 @@ bool QtWindow::SetRegion(std::unique_ptr<NativeRegion> region, int) {
   auto* r = dynamic_cast<QtRegion*>(region.get());
   // An empty outline would leave the whole rectangle showing: refuse it.
   if (r == nullptr || r->region.isEmpty()) return false;
-  surface_->setMask(r->region);
-  surface_->update();
+  outline_ = r->region;
+  if (Decorated(design_.border)) {
+    surface_->setMask(r->region);
+    surface_->update();
+  } else {
+    Place();
+  }
   return true;
 }
 

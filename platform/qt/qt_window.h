@@ -7,6 +7,7 @@
 #include <QWidget>
 #include <array>
 #include <memory>
+#include <optional>
 #include <vector>
 
 #include "platform/backend.h"
@@ -26,12 +27,17 @@ class Surface final : public QWidget {
  public:
   Surface(QtBackend& backend, const WindowDesign& design, const WindowState& state);
 
-  // Where the client area starts inside the widget (the control bar draws
+  // Where the client area starts inside the window (the control bar draws
   // its own one-pixel border around it).
   QPoint ClientOrigin() const { return clientOrigin_; }
-  // The design control under a point of the widget that takes the pointer
+  // Which part of the window the game placed this widget shows: the
+  // widget's top-left corner lies at `origin` in the window, whose whole
+  // size is `whole`; `outline` (window pixels) is what is drawn of it.
+  void SetView(QPoint origin, QSize whole, const std::optional<QRegion>& outline);
+  QPoint Origin() const { return origin_; }
+  // The design control under a point of the window that takes the pointer
   // (a visible picture box), or -1.
-  int PictureAt(QPoint widgetPoint) const;
+  int PictureAt(QPoint windowPoint) const;
   // Hands a press or release on `control` to the window layer.
   void PostPointer(PlatformEvent::Kind kind, int control, int bit, QMouseEvent* event);
   // Brings the command buttons in line with their state.
@@ -50,12 +56,16 @@ class Surface final : public QWidget {
 
  private:
   QRect ControlRect(const ControlState& control) const;
-  bool OverLabel(QPoint widgetPoint) const;
+  bool OverLabel(QPoint windowPoint) const;
+  QSize Whole() const { return whole_.isValid() ? whole_ : size(); }
 
   QtBackend& backend_;
   const WindowDesign& design_;
   const WindowState& state_;
   QPoint clientOrigin_;
+  QPoint origin_;
+  QSize whole_;
+  std::optional<QRegion> outline_;
   std::vector<QPushButton*> buttons_;  // by design control, null for others
   // The control each button is held on, for the release (left, right, middle).
   std::array<int, 3> pressed_{-1, -1, -1};
@@ -80,16 +90,30 @@ class QtWindow final : public NativeWindow {
   std::uintptr_t Handle() const override;
 
   Surface& Widget() { return *surface_; }
+  // The screen's usable area changed: a sprite is cut to the new one.
+  void Replace() { Place(); }
 
  private:
   // Shows the surface; a sprite first gets its desktop marks (see
   // X11Desktop::PrepareSprite), which the window manager reads at mapping.
   void ShowSurface();
+  // A sprite's native window is the part of the rectangle the game asked
+  // for that lies on the screen and above the usable bottom: no window
+  // manager is ever asked to put a window over a panel or off the screen
+  // (most refuse, and pull it back). The picture and the outline are
+  // offset so that exactly the pixels that would show on a desktop that
+  // let the window stand there are drawn; nothing of it showing, the
+  // native window is unmapped while the game still sees it shown.
+  void Place();
 
   QtBackend& backend_;
   const WindowDesign& design_;
   std::unique_ptr<Surface> surface_;
   bool topMost_ = false;
+  QRect want_;                      // the game's rectangle, logical pixels
+  std::optional<QRegion> outline_;  // the shape set by the game
+  bool visible_ = false;            // as the game sees it
+  bool lowered_ = false;            // sent to the bottom (ZOrder 1) last
 };
 
 // Whether a window has a title bar drawn by the window manager.

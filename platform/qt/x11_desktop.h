@@ -33,6 +33,19 @@ class X11Desktop final : public QAbstractNativeEventFilter {
   // these when it maps it and forgets them when it is withdrawn).
   void PrepareSprite(std::uint32_t window);
 
+  // Writes where the game placed a sprite, in device pixels of the root,
+  // as _MARIVO2_GEOMETRY (INTEGER x, y, width, height): the X window itself
+  // is only the part that lies inside the screen's usable area, so tools
+  // that follow the game (the desktop checks' player) read this instead.
+  void SetPlace(std::uint32_t window, int x, int y, int width, int height);
+
+  // Whether the X server is XWayland (it has the XWAYLAND extension): the
+  // Wayland compositor, not an X window manager, then places and stacks
+  // managed windows.
+  bool Xwayland();
+  // Whether a window manager publishes a work area (_NET_WORKAREA).
+  bool HasWorkArea();
+
   // When the window manager frames a sprite, the frame gets the sprite's
   // no-shadow mark too: compositors read it from the top-level window,
   // which is then the frame. Watches the reparenting among Qt's events.
@@ -60,6 +73,7 @@ class X11Desktop final : public QAbstractNativeEventFilter {
   xcb_connection_t* connection_ = nullptr;
   std::uint32_t root_ = 0;
   std::map<std::string, std::uint32_t> atoms_;
+  int xwayland_ = -1;  // not asked yet
 };
 
 }  // namespace marivo::qt

@@ -7,8 +7,9 @@
  *                                    fish by the button's colour until a
  *                                    catch lands (exit 0) or time runs out
  *   marivo-player geom NAME          "W H X Y" of the first viewable window
- *                                    so named, in root coordinates (exit 1
- *                                    when there is none)
+ *                                    so named, in root coordinates, where
+ *                                    the game placed it (exit 1 when there
+ *                                    is none)
  *   marivo-player pixel X Y          "R G B" of a screen pixel
  *   marivo-player colours X Y W H    how many distinct colours a screen
  *                                    rectangle holds
@@ -61,9 +62,14 @@
 namespace marivo {
 namespace {
 
+/* Where the game placed a window. The X window may be only the part of
+ * it that lies on the screen above the usable bottom; the game's whole
+ * rectangle is then in its _MARIVO2_GEOMETRY property. nx, ny, nw, nh:
+ * the X window itself. */
 struct Geom {
   int found = 0;
   int x = 0, y = 0, w = 0, h = 0;
+  int nx = 0, ny = 0, nw = 0, nh = 0;
   Window id = 0;
 };
 
@@ -100,8 +106,28 @@ Geom Measure(Window w) {
   if (!XTranslateCoordinates(desk.dpy, w, desk.root, 0, 0, &g.x, &g.y, &child)) return g;
   g.w = a.width;
   g.h = a.height;
+  g.nx = g.x;
+  g.ny = g.y;
+  g.nw = g.w;
+  g.nh = g.h;
   g.found = 1;
   g.id = w;
+  Atom type;
+  int format;
+  unsigned long items, after;
+  unsigned char* data = nullptr;
+  if (XGetWindowProperty(desk.dpy, w, XInternAtom(desk.dpy, "_MARIVO2_GEOMETRY", False), 0, 4,
+                         False, XA_INTEGER, &type, &format, &items, &after, &data) == Success &&
+      data) {
+    if (format == 32 && items == 4) {
+      const long* v = reinterpret_cast<const long*>(data);
+      g.x = int(v[0]);
+      g.y = int(v[1]);
+      g.w = int(v[2]);
+      g.h = int(v[3]);
+    }
+    XFree(data);
+  }
   return g;
 }
 
@@ -611,8 +637,8 @@ int Fringe(const char* name, uint32_t desktop, int margin, int bottom) {
   auto inShape = [&](int x, int y) {
     for (int i = 0; i < count; ++i) {
       const XRectangle& r = rects[i];
-      if (x >= me.x + r.x && x < me.x + r.x + r.width && y >= me.y + r.y &&
-          y < me.y + r.y + r.height)
+      if (x >= me.nx + r.x && x < me.nx + r.x + r.width && y >= me.ny + r.y &&
+          y < me.ny + r.y + r.height)
         return true;
     }
     return false;
@@ -624,8 +650,8 @@ int Fringe(const char* name, uint32_t desktop, int margin, int bottom) {
     }
     return false;
   };
-  const int x0 = me.x - margin, y0 = me.y - margin;
-  const int w = me.w + 2 * margin, h = me.h + 2 * margin;
+  const int x0 = me.nx - margin, y0 = me.ny - margin;
+  const int w = me.nw + 2 * margin, h = me.nh + 2 * margin;
   XImage* img = Grab(x0 < 0 ? 0 : x0, y0 < 0 ? 0 : y0, w, h);
   if (!img) {
     if (rects) XFree(rects);
