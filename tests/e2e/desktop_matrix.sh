@@ -55,6 +55,7 @@ cleanup() {
   rm -rf "$work"
 }
 trap cleanup EXIT
+trap 'exit 1' INT TERM HUP
 
 W=1280 H=800
 desktop_rgb=3a6e5a
@@ -245,6 +246,9 @@ shoot_weston() {
 }
 
 # ---- The shared assertions.
+# The X window itself, where the desktop shows it (geom, from lib.sh, is
+# where the game placed it).
+window() { "$player" window "$1" 2>/dev/null; }
 png() { convert "$dir/$1.ppm" "$artifacts/$name-$1.png" 2>/dev/null; }
 # A picture of the screen once the scene's band has stayed the same for
 # two seconds: a compositor may fade windows in, slowly on a busy machine.
@@ -321,16 +325,16 @@ assert_desktop() {
   # Placed: the windows at their rows and columns, waited for until they
   # stop moving (a window manager may place them in steps).
   local want_con="83 15 0 $((bottom - 15))" want_man="50 48 83 $((bottom - 48))"
-  wait_until 50 bash -c '[ "$("$1" geom frmCon)" = "$2" ] && [ "$("$1" geom frmMan)" = "$3" ]' _ \
+  wait_until 50 bash -c '[ "$("$1" window frmCon)" = "$2" ] && [ "$("$1" window frmMan)" = "$3" ]' _ \
     "$player" "$want_con" "$want_man"
   shoot_settled scene
-  check "$name: the control bar at x 0, its bottom on row $bottom ($(geom frmCon))" \
-    test "$(geom frmCon)" = "$want_con"
-  check "$name: the angler at x 83, his feet on row $bottom ($(geom frmMan))" \
-    test "$(geom frmMan)" = "$want_man"
+  check "$name: the control bar at x 0, its bottom on row $bottom ($(window frmCon))" \
+    test "$(window frmCon)" = "$want_con"
+  check "$name: the angler at x 83, his feet on row $bottom ($(window frmMan))" \
+    test "$(window frmMan)" = "$want_man"
   local sw sh sx sy
-  read -r sw sh sx sy < <(geom frmSea)
-  check "$name: the sea strip from x 83, 3 rows, its bottom on row $bottom ($(geom frmSea))" \
+  read -r sw sh sx sy < <(window frmSea)
+  check "$name: the sea strip from x 83, 3 rows, its bottom on row $bottom ($(window frmSea))" \
     test "${sx:-}x${sh:-}+${sy:-}" = "83x3+$((bottom - 3))"
   check "$name: the sea's rows are blue to the screen's right edge" sea_ok
   check "$name: the row above the sea is the desktop's" \

@@ -10,6 +10,8 @@
  *                                    so named, in root coordinates, where
  *                                    the game placed it (exit 1 when there
  *                                    is none)
+ *   marivo-player window NAME        "W H X Y" of that X window itself: the
+ *                                    part of it the desktop shows
  *   marivo-player pixel X Y          "R G B" of a screen pixel
  *   marivo-player colours X Y W H    how many distinct colours a screen
  *                                    rectangle holds
@@ -49,6 +51,7 @@
 #include <X11/Xutil.h>
 #include <X11/extensions/XTest.h>
 #include <X11/extensions/shape.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdint>
@@ -255,16 +258,28 @@ int Hooked(Geom f) {
   return f.found && f.w > f.h;
 }
 
-/* The catch's window while it rises: its first and highest top and how
- * many different tops were seen, against the sea's top edge. */
+// Two colours a person cannot tell apart: some compositors (mutter) paint
+// their own background with a dither that changes by a step from one
+// repaint to the next.
+bool Alike(uint32_t a, uint32_t b) {
+  for (int shift = 0; shift < 24; shift += 8) {
+    const int d = int((a >> shift) & 0xFF) - int((b >> shift) & 0xFF);
+    if (d > 3 || d < -3) return false;
+  }
+  return true;
+}
+
+/* The catch's X window while it rises (what can be seen of it, not where
+ * the game placed it): its first and highest top and how many different
+ * tops were seen, against the sea's top edge. */
 struct Rise {
   int samples = 0, tops = 0, first = 0, highest = 0, last = 0, seaTop = 0;
   void Add(Geom fish, Geom sea) {
     if (!fish.found || !sea.found) return;
-    if (samples == 0) first = highest = last = fish.y;
-    if (samples == 0 || fish.y != last) ++tops;
-    if (fish.y < highest) highest = fish.y;
-    last = fish.y;
+    if (samples == 0) first = highest = last = fish.ny;
+    if (samples == 0 || fish.ny != last) ++tops;
+    if (fish.ny < highest) highest = fish.ny;
+    last = fish.ny;
     seaTop = sea.y;
     ++samples;
   }
@@ -278,7 +293,7 @@ struct Rise {
  * (MARIVO_PLAYER_SHOTS names a folder). Where the X server cannot give the
  * root window's pixels (XWayland), MARIVO_PLAYER_SHOT_COMMAND is run
  * instead, in the background, with the picture's path as $1. */
-XImage* GrabOrShoot(void) {
+XImage* GrabOrShoot(pid_t* shooter) {
   const char* folder = getenv("MARIVO_PLAYER_SHOTS");
   if (!folder) return nullptr;
   XWindowAttributes a;
@@ -287,12 +302,36 @@ XImage* GrabOrShoot(void) {
   const char* command = getenv("MARIVO_PLAYER_SHOT_COMMAND");
   if (!img && command) {
     const std::string path = std::string(folder) + "/bite.png";
-    if (fork() == 0) {
+    *shooter = fork();
+    if (*shooter == 0) {
       execl("/bin/sh", "sh", "-c", command, "sh", path.c_str(), static_cast<char*>(nullptr));
       _exit(127);
     }
   }
   return img;
+}
+
+/* Whether the screen shows nothing of the float above the sea's top edge:
+ * each pixel of its columns there looks like the desktop just beside it.
+ * 1 when clear, 0 when not, -1 when the screen cannot be read. */
+int ClearAbove(int x, int w, int seaTop, int h) {
+  XImage* img = Grab(x - 3, seaTop - h, w + 6, h);
+  if (!img) return -1;
+  int clear = 1;
+  for (int j = 0; j < h && clear; ++j) {
+    int r, g, b;
+    Rgb(img, 0, j, &r, &g, &b);
+    const uint32_t left = uint32_t(r << 16 | g << 8 | b);
+    Rgb(img, w + 5, j, &r, &g, &b);
+    const uint32_t right = uint32_t(r << 16 | g << 8 | b);
+    for (int i = 3; i < 3 + w; ++i) {
+      Rgb(img, i, j, &r, &g, &b);
+      const uint32_t c = uint32_t(r << 16 | g << 8 | b);
+      if (!Alike(c, left) && !Alike(c, right)) clear = 0;
+    }
+  }
+  XDestroyImage(img);
+  return clear;
 }
 
 void SaveBite(XImage* img) {
@@ -391,21 +430,34 @@ int Play(double seconds) {
         armed = 0;
         ++bites;
         /* The picture of the first bite is taken once the float has come
-         * to rest: its top on the sea's (or its window gone). */
+         * to rest: the X window's top on the sea's (or the window gone),
+         * and the screen showing it (a compositor draws a frame later). */
+        XImage* sunk = nullptr;
+        pid_t shooter = 0;
         if (bites == 1) {
           for (double end = NowMs() + 80; NowMs() < end; SleepMs(2)) {
             const Geom now = GeomOf("frmUki");
-            if (!now.found || now.y >= sea.y) break;
+            if (!now.found || now.ny >= sea.y) break;
           }
+          for (double end = NowMs() + 150; NowMs() < end; SleepMs(5)) {
+            if (ClearAbove(uki.x, uki.w, sea.y, floating.h) != 0) break;
+          }
+          sunk = GrabOrShoot(&shooter);
         }
-        XImage* sunk = bites == 1 ? GrabOrShoot() : nullptr;
         snprintf(line, sizeof line, "bite: float %dx%d+%d+%d, sea top %d", uki.w, uki.h, uki.x,
                  uki.y, sea.y);
         Say(t0, line);
         /* The strike counts once the float has come to rest under water:
          * the sinking ends 10 ms after its last step; the window then
-         * stays open about 200 ms. */
-        SleepMs(40);
+         * stays open about 200 ms. A picture taken by a command is waited
+         * for (150 ms at most): the fight brings the float back up. */
+        if (shooter > 0) {
+          for (double end = NowMs() + 150; NowMs() < end; SleepMs(5)) {
+            if (waitpid(shooter, nullptr, WNOHANG) != 0) break;
+          }
+        } else if (bites != 1) {
+          SleepMs(40);
+        }
         MoveTo(bx, by);
         Button(1);
         held = 1;
@@ -678,17 +730,6 @@ int Fringe(const char* name, uint32_t desktop, int margin, int bottom) {
   return bad == 0 && count > 0 ? 0 : 1;
 }
 
-// Two colours a person cannot tell apart: some compositors (mutter) paint
-// their own background with a dither that changes by a step from one
-// repaint to the next.
-bool Alike(uint32_t a, uint32_t b) {
-  for (int shift = 0; shift < 24; shift += 8) {
-    const int d = int((a >> shift) & 0xFF) - int((b >> shift) & 0xFF);
-    if (d > 3 || d < -3) return false;
-  }
-  return true;
-}
-
 // The outline of a window in root coordinates: where both its bounding
 // and its input shapes lie (without shapes, its whole rectangle).
 std::vector<XRectangle> Outline(Geom g) {
@@ -708,7 +749,7 @@ std::vector<XRectangle> Outline(Geom g) {
         const int x1 = a.x + a.width < b.x + b.width ? a.x + a.width : b.x + b.width;
         const int y1 = a.y + a.height < b.y + b.height ? a.y + a.height : b.y + b.height;
         if (x1 > x0 && y1 > y0)
-          out.push_back({short(g.x + x0), short(g.y + y0), (unsigned short)(x1 - x0),
+          out.push_back({short(g.nx + x0), short(g.ny + y0), (unsigned short)(x1 - x0),
                          (unsigned short)(y1 - y0)});
       }
     }
@@ -780,8 +821,8 @@ int DrawnAsOutline(const char* name, const char* before, const char* after, int 
     return 2;
   }
   long stray = 0, looked = 0, inside = 0, drawn = 0;
-  for (int y = me.y - margin; y < me.y + me.h + margin; ++y) {
-    for (int x = me.x - margin; x < me.x + me.w + margin; ++x) {
+  for (int y = me.ny - margin; y < me.ny + me.nh + margin; ++y) {
+    for (int x = me.nx - margin; x < me.nx + me.nw + margin; ++x) {
       if (x < 0 || y < 0 || x >= aw || y >= ah || y >= bottom) continue;
       const bool changed = !Alike(was[y * aw + x], now[y * aw + x]);
       if (Inside(mine, x, y)) {
@@ -796,7 +837,7 @@ int DrawnAsOutline(const char* name, const char* before, const char* after, int 
   }
   free(was);
   free(now);
-  const long area = long(me.w) * me.h;
+  const long area = long(me.nw) * me.nh;
   printf(
       "%s: %ld of %ld pixels around the outline are not the desktop's; %ld of %ld inside it "
       "drawn (outline %ld of the rectangle's %ld pixels)\n",
@@ -853,7 +894,8 @@ int Wallpaper(uint32_t rgb) {
 
 int Usage(void) {
   fprintf(stderr,
-          "usage: marivo-player play [seconds] | geom NAME | pixel X Y | colours X Y W H |\n"
+          "usage: marivo-player play [seconds] | geom NAME | window NAME | pixel X Y | colours X Y "
+          "W H |\n"
           "       grab X Y W H FILE | scaled FILE X Y FACTOR [SX SY] |\n"
           "       fringe NAME RRGGBB MARGIN BOTTOM | wallpaper RRGGBB |\n"
           "       outline NAME BEFORE AFTER MARGIN BOTTOM PERCENT [PIXELS] |\n"
@@ -887,6 +929,10 @@ int main(int argc, char** argv) {
   } else if (strcmp(cmd, "geom") == 0 && argc == 3) {
     Geom g = GeomOf(argv[2]);
     if (g.found) printf("%d %d %d %d\n", g.w, g.h, g.x, g.y);
+    rc = g.found ? 0 : 1;
+  } else if (strcmp(cmd, "window") == 0 && argc == 3) {
+    Geom g = GeomOf(argv[2]);
+    if (g.found) printf("%d %d %d %d\n", g.nw, g.nh, g.nx, g.ny);
     rc = g.found ? 0 : 1;
   } else if (strcmp(cmd, "pixel") == 0 && argc == 4) {
     int r, g, b;
