@@ -311,8 +311,8 @@ XImage* GrabOrShoot(pid_t* shooter) {
   return img;
 }
 
-/* Whether the screen shows nothing of the float above the sea's top edge:
- * each pixel of its columns there looks like the desktop just beside it.
+/* Whether the screen shows nothing of the float above row `seaTop` (h rows
+ * up): each pixel of its columns there looks like the desktop beside it.
  * 1 when clear, 0 when not, -1 when the screen cannot be read. */
 int ClearAbove(int x, int w, int seaTop, int h) {
   XImage* img = Grab(x - 3, seaTop - h, w + 6, h);
@@ -431,21 +431,29 @@ int Play(double seconds) {
         ++bites;
         /* The picture of the first bite is taken once the float has come
          * to rest: the X window's top on the sea's (or the window gone),
-         * and the screen showing it (a compositor draws a frame later). */
+         * and the screen showing it (a compositor draws a frame later).
+         * The sinking stops up to 8 twips short of the sea's top edge,
+         * which may round to the pixel row just above it. */
         XImage* sunk = nullptr;
         pid_t shooter = 0;
+        const double seen = NowMs();
+        double settled = -1;
+        Geom now = uki;
         if (bites == 1) {
-          for (double end = NowMs() + 80; NowMs() < end; SleepMs(2)) {
-            const Geom now = GeomOf("frmUki");
-            if (!now.found || now.ny >= sea.y) break;
-          }
-          for (double end = NowMs() + 150; NowMs() < end; SleepMs(5)) {
-            if (ClearAbove(uki.x, uki.w, sea.y, floating.h) != 0) break;
+          for (double end = seen + 150; NowMs() < end; SleepMs(2)) {
+            now = GeomOf("frmUki");
+            if (now.found && now.ny < sea.y - 1) continue;
+            if (ClearAbove(uki.x, uki.w, sea.y - 1, floating.h - 1) != 0) {
+              settled = NowMs() - seen;
+              break;
+            }
           }
           sunk = GrabOrShoot(&shooter);
         }
-        snprintf(line, sizeof line, "bite: float %dx%d+%d+%d, sea top %d", uki.w, uki.h, uki.x,
-                 uki.y, sea.y);
+        snprintf(line, sizeof line,
+                 "bite: float %dx%d+%d+%d, sea top %d (then placed at %d, its window at %d; "
+                 "sunk and seen so after %.0f ms)",
+                 uki.w, uki.h, uki.x, uki.y, sea.y, now.y, now.found ? now.ny : -1, settled);
         Say(t0, line);
         /* The strike counts once the float has come to rest under water:
          * the sinking ends 10 ms after its last step; the window then
