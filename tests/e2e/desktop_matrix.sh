@@ -91,6 +91,13 @@ stop_desktop() {
     xvfb_pid=""
   fi
 }
+# Processes started for this desktop that are still there: every one of
+# them has this desktop's folder in its environment (HOME, XDG_*), also
+# one that left its session.
+left_over() {
+  env -i bash -c 'for p in /proc/[0-9]*; do
+      grep -qsF "$1" "$p/environ" && echo "${p#/proc/}"; done' _ "$dir/" | tr '\n' ' '
+}
 
 wait_until() {  # wait_until <tenths> <command...>: true once the command is
   local n=$1
@@ -418,9 +425,10 @@ assert_desktop() {
     rise=$(sed -n 's/^rise: first top \([0-9]*\), highest top \([0-9]*\), \([0-9]*\) tops.*/\1 \2 \3/p' \
       "$log" | head -n1)
     read -r first highest tops <<<"${rise:-0 0 0}"
-    # Seen first at the water line, then at least 20 of its 36 rows out.
+    # Seen first at the water line, then in steps at least 20 of its 36
+    # rows out.
     check "$name: the catch rose out of the sea (first top $first, highest $highest, $tops steps; sea top $sea_top)" \
-      test "$first" -ge $((sea_top - 8)) -a "$highest" -le $((sea_top - 20)) -a "$tops" -ge 8
+      test "$first" -ge $((sea_top - 8)) -a "$highest" -le $((sea_top - 20)) -a "$tops" -ge 3
   fi
 }
 
@@ -451,6 +459,9 @@ for name in "${desktops[@]}"; do
   fi
   cp "$dir/game.log" "$artifacts/$name-game.log" 2>/dev/null
   stop_desktop
+  left=$(left_over)
+  check "$name: every process started for it has ended (${left:-none left})" test -z "$left"
+  for pid in $left; do kill -KILL "$pid" 2>/dev/null; done
   echo "    $name took $((SECONDS - started)) s"
 done
 

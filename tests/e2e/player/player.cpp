@@ -274,10 +274,15 @@ bool Alike(uint32_t a, uint32_t b) {
  * tops were seen, against the sea's top edge. */
 struct Rise {
   int samples = 0, tops = 0, first = 0, highest = 0, last = 0, seaTop = 0;
+  std::string trace;  // each new top: "x,y wxh" of the X window
   void Add(Geom fish, Geom sea) {
     if (!fish.found || !sea.found) return;
     if (samples == 0) first = highest = last = fish.ny;
-    if (samples == 0 || fish.ny != last) ++tops;
+    if (samples == 0 || fish.ny != last) {
+      ++tops;
+      trace += " " + std::to_string(fish.nx) + "," + std::to_string(fish.ny) + " " +
+               std::to_string(fish.nw) + "x" + std::to_string(fish.nh);
+    }
     if (fish.ny < highest) highest = fish.ny;
     last = fish.ny;
     seaTop = sea.y;
@@ -286,6 +291,7 @@ struct Rise {
   void Print() const {
     printf("rise: first top %d, highest top %d, %d tops in %d samples, sea top %d\n", first,
            highest, tops, samples, seaTop);
+    printf("rise windows:%s\n", trace.c_str());
   }
 };
 
