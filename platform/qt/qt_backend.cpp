@@ -110,7 +110,43 @@ QWidget* QtBackend::WidgetOf(NativeWindow* window) {
 }
 
 void QtBackend::Unregister(QtWindow* window) {
-  windows_.erase(std::remove(windows_.begin(), windows_.end(), window), windows_.end());
+  const auto it = std::find(windows_.begin(), windows_.end(), window);
+  if (it == windows_.end()) return;
+  const bool wasLowest = it == windows_.begin();
+  windows_.erase(it);
+  // Whatever it covered shows again.
+  if (!wasLowest && desktop_.Xwayland()) {
+    for (QtWindow* w : windows_) w->Reclip();
+  }
+}
+
+void QtBackend::Restack(QtWindow* window, bool bottom) {
+  const auto it = std::find(windows_.begin(), windows_.end(), window);
+  if (it == windows_.end()) return;
+  if (bottom) {
+    std::rotate(windows_.begin(), it, it + 1);
+  } else {
+    std::rotate(it, it + 1, windows_.end());
+  }
+  if (desktop_.Xwayland()) {
+    for (QtWindow* w : windows_) w->Reclip();
+  }
+}
+
+QRegion QtBackend::CoveredAbove(const QtWindow* window) const {
+  QRegion covered;
+  const auto it = std::find(windows_.begin(), windows_.end(), window);
+  if (it == windows_.end()) return covered;
+  for (auto above = it + 1; above != windows_.end(); ++above) covered += (*above)->Covers();
+  return covered;
+}
+
+void QtBackend::ReclipBelow(const QtWindow* window) {
+  if (!desktop_.Xwayland()) return;
+  for (QtWindow* w : windows_) {
+    if (w == window) break;
+    w->Reclip();
+  }
 }
 
 QRect QtBackend::UsableArea(QScreen* screen) {

@@ -2,10 +2,11 @@
 //
 // What it does:
 // - every window of the catalogue as a top-level QWidget: sprite windows
-//   (no border) and the control bar are frameless utility windows that skip
+//   (no border) and the control bar are frameless normal windows that skip
 //   the task list and the pager, never take the focus and carry no
-//   compositor shadow (x11_desktop.h), cut to their outline with
-//   QWidget::setMask; dialogs are fixed-size windows with
+//   compositor shadow (x11_desktop.h), unmanaged under XWayland, cut to
+//   their outline by an X shape (on XWayland by a transparent background
+//   alone); dialogs are fixed-size windows with
 //   a title bar and a close button (the close is reported, never obeyed);
 // - pictures, picture boxes, labels, lines, the frame rectangle, printed
 //   text and the control bar's thin border painted from the window layer's
@@ -31,7 +32,9 @@
 //   dismissed.
 // What it lacks:
 // - Wayland: it runs on X11 (XWayland is fine), since the scene needs
-//   absolute window positions;
+//   absolute window positions; under XWayland sway draws the unmanaged
+//   sprites above other programs, weston's panel covers the scene (no work
+//   area there), and sway's bar is read at start-up and screen changes only;
 // - the frame sizes of decorated windows are fixed guesses (3 pixels, a
 //   19-pixel caption), not measured from the window manager;
 // - the top-most band is honoured only as far as the window manager keeps
@@ -133,9 +136,18 @@ class QtBackend final : public Backend {
   // Where a sprite's native window may stand, in logical pixels: the
   // primary screen across, down to the usable bottom.
   QRect AllowedArea();
-  // Live windows, cut anew to the usable area when it changes.
+  // Live windows, cut anew to the usable area when it changes, in our own
+  // stacking order (bottom first): the order the game asked for, which
+  // not every compositor keeps.
   void Register(QtWindow* window) { windows_.push_back(window); }
   void Unregister(QtWindow* window);
+  // `window` went to the bottom (or the top) of our order.
+  void Restack(QtWindow* window, bool bottom);
+  // What our windows above `window` cover on the screen.
+  QRegion CoveredAbove(const QtWindow* window) const;
+  // Our windows below `window` are cut anew (only where that matters:
+  // XWayland, see QtWindow::Drawn).
+  void ReclipBelow(const QtWindow* window);
 
   // ---- for tests
   // The native window's widget.

@@ -8,6 +8,7 @@
 #include <QPainter>
 #include <QPixmap>
 #include <QToolTip>
+#include <QWindow>
 #include <algorithm>
 
 #include "platform/arith.h"
@@ -46,12 +47,16 @@ QString ToQString(const std::string& text) {
   return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
 }
 
-Qt::WindowFlags FlagsFor(BorderStyle border) {
+Qt::WindowFlags FlagsFor(BorderStyle border, bool unmanaged) {
   switch (border) {
     case BorderStyle::None:
     case BorderStyle::ThinSingle:
       // Sprites and the control bar: no frame, no focus, no task bar entry.
-      return Qt::Tool | Qt::FramelessWindowHint | Qt::WindowDoesNotAcceptFocus;
+      // Under XWayland the Wayland compositor places managed windows itself
+      // (sway tiles them, weston and sway centre them): there they are left
+      // unmanaged, which keeps them where the game puts them.
+      return Qt::Tool | Qt::FramelessWindowHint | Qt::WindowDoesNotAcceptFocus |
+             (unmanaged ? Qt::X11BypassWindowManagerHint : Qt::WindowFlags());
     case BorderStyle::FixedDialog:
       return Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
              Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint;
@@ -74,7 +79,7 @@ bool Decorated(BorderStyle border) {
 // ------------------------------------------------------------------ Surface
 
 Surface::Surface(QtBackend& backend, const WindowDesign& design, const WindowState& state)
-    : QWidget(nullptr, FlagsFor(design.border)),
+    : QWidget(nullptr, FlagsFor(design.border, backend.Desktop().Xwayland())),
       backend_(backend),
       design_(design),
       state_(state),
@@ -141,6 +146,7 @@ void Surface::SyncButtons() {
 }
 
 void Surface::SetView(QPoint origin, QSize whole, const std::optional<QRegion>& outline) {
+  if (origin == origin_ && whole == whole_ && outline == outline_) return;
   const bool moved = origin != origin_;
   origin_ = origin;
   whole_ = whole;
@@ -379,27 +385,59 @@ void QtWindow::Place() {
     mask = outline_->intersected(QRect(origin, seen.size())).translated(-origin);
     showing = !mask->isEmpty();
   }
-  surface_->SetView(origin, want_.size(), outline_);
+  origin_ = origin;
+  surface_->SetView(origin, want_.size(), Drawn());
+  // winId() creates the native window if it does not exist yet.
+  const auto id = static_cast<std::uint32_t>(surface_->winId());
   if (showing) {
     surface_->setGeometry(seen);
-    if (mask) {
-      surface_->setMask(*mask);
-    } else {
-      surface_->clearMask();
+    // The outline is the native window's X shape, not the widget's mask: a
+    // widget mask would also keep Qt from repainting outside it. XWayland
+    // gets no shape at all: its compositor draws the whole rectangle, and
+    // the X server draws nothing outside the shape, so the pixels of an
+    // earlier, larger outline (the angler's swing) would stay there for
+    // good; the transparent background is the outline there.
+    const QRegion wanted = mask && !backend_.Desktop().Xwayland() ? *mask : QRegion();
+    if (!shaped_ || *shaped_ != wanted) {
+      surface_->windowHandle()->setMask(wanted);
+      shaped_ = wanted;
     }
   }
   // What the game placed, for tools that follow it, in device pixels.
   const qreal ratio = surface_->devicePixelRatioF();
-  backend_.Desktop().SetPlace(static_cast<std::uint32_t>(surface_->winId()),
-                              Nearest(want_.x() * ratio), Nearest(want_.y() * ratio),
+  backend_.Desktop().SetPlace(id, Nearest(want_.x() * ratio), Nearest(want_.y() * ratio),
                               Nearest(want_.width() * ratio), Nearest(want_.height() * ratio));
   if (visible_ && showing && !surface_->isVisible()) {
     ShowSurface();
     // Mapped again, it comes up on top: back below the others if it was sent there.
+    backend_.Restack(this, lowered_);
     if (lowered_) surface_->lower();
   } else if ((!visible_ || !showing) && surface_->isVisible()) {
     surface_->hide();
   }
+  backend_.ReclipBelow(this);
+}
+
+QRegion QtWindow::Covers() const {
+  if (!surface_->isVisible()) return {};
+  const QRegion own = outline_ ? *outline_ : QRegion(QRect(QPoint(0, 0), want_.size()));
+  return own.translated(want_.topLeft()) & backend_.AllowedArea();
+}
+
+std::optional<QRegion> QtWindow::Drawn() const {
+  if (!backend_.Desktop().Xwayland()) return outline_;
+  // sway draws XWayland's unmanaged windows in the order they were mapped,
+  // whatever the X stacking says: what our windows above this one cover
+  // is left out of its picture, so the sunk float stays behind the sea.
+  const QRegion covered = backend_.CoveredAbove(this).translated(-want_.topLeft());
+  if (covered.isEmpty()) return outline_;
+  const QRegion own = outline_ ? *outline_ : QRegion(QRect(QPoint(0, 0), want_.size()));
+  return own - covered;
+}
+
+void QtWindow::Reclip() {
+  if (Decorated(design_.border) || want_.isEmpty()) return;
+  surface_->SetView(origin_, want_.size(), Drawn());
 }
 
 void QtWindow::SetBounds(int left, int top, int width, int height) {
@@ -424,6 +462,7 @@ void QtWindow::SetBounds(int left, int top, int width, int height) {
 
 void QtWindow::ShowSurface() {
   if (!Decorated(design_.border) && !surface_->isVisible()) {
+    backend_.Restack(this, false);
     // winId() creates the native window if it does not exist yet.
     backend_.Desktop().PrepareSprite(static_cast<std::uint32_t>(surface_->winId()));
   }
@@ -470,6 +509,7 @@ void QtWindow::ZOrder(int position) {
   } else {
     surface_->raise();
   }
+  backend_.Restack(this, lowered_);
 }
 
 bool QtWindow::SetRegion(std::unique_ptr<NativeRegion> region, int) {

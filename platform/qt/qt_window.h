@@ -92,6 +92,12 @@ class QtWindow final : public NativeWindow {
   Surface& Widget() { return *surface_; }
   // The screen's usable area changed: a sprite is cut to the new one.
   void Replace() { Place(); }
+  // What the sprite's picture covers on the screen, in logical pixels
+  // (nothing while its native window is not shown).
+  QRegion Covers() const;
+  // A window of ours above this one changed: what this one draws is cut
+  // anew (see Drawn).
+  void Reclip();
 
  private:
   // Shows the surface; a sprite first gets its desktop marks (see
@@ -105,6 +111,9 @@ class QtWindow final : public NativeWindow {
   // let the window stand there are drawn; nothing of it showing, the
   // native window is unmapped while the game still sees it shown.
   void Place();
+  // The part of the outline (the whole window without one) that is drawn:
+  // on XWayland less what our windows above it cover.
+  std::optional<QRegion> Drawn() const;
 
   QtBackend& backend_;
   const WindowDesign& design_;
@@ -112,8 +121,10 @@ class QtWindow final : public NativeWindow {
   bool topMost_ = false;
   QRect want_;                      // the game's rectangle, logical pixels
   std::optional<QRegion> outline_;  // the shape set by the game
+  std::optional<QRegion> shaped_;   // the X shape last set (empty: none)
   bool visible_ = false;            // as the game sees it
   bool lowered_ = false;            // sent to the bottom (ZOrder 1) last
+  QPoint origin_;                   // the native window's corner in the game's window
 };
 
 // Whether a window has a title bar drawn by the window manager.

@@ -4,6 +4,7 @@
 #include <xcb/xproto.h>
 
 #include <QGuiApplication>
+#include <QScreen>
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
@@ -111,6 +112,10 @@ bool X11Desktop::Xwayland() {
         xcb_query_extension(connection_, static_cast<std::uint16_t>(std::strlen(name)), name),
         nullptr));
     xwayland_ = reply && reply->present ? 1 : 0;
+    // Before that extension (Xwayland 23), its RandR outputs tell it.
+    for (const QScreen* screen : QGuiApplication::screens()) {
+      if (screen->name().startsWith("XWAYLAND")) xwayland_ = 1;
+    }
   }
   return xwayland_ == 1;
 }

@@ -1,8 +1,10 @@
 // What Qt leaves unsaid to an X11 window manager, panel and compositor, said
 // through the xcb connection Qt already has:
-// - sprites (and the control bar) are utility windows that skip the task
+// - sprites (and the control bar) are normal windows that skip the task
 //   list and the pager, cannot be given the keyboard focus and carry no
 //   compositor shadow (a shadow would draw a dark fringe round the outline);
+// - where the game placed each sprite, for tools that follow it;
+// - whether the X server is XWayland, and whether a work area is published;
 // - the focus of another client's window can be read before the popup menu
 //   and handed back to it afterwards;
 // - the stacking order of our windows as the X server holds it.
@@ -39,7 +41,8 @@ class X11Desktop final : public QAbstractNativeEventFilter {
   // that follow the game (the desktop checks' player) read this instead.
   void SetPlace(std::uint32_t window, int x, int y, int width, int height);
 
-  // Whether the X server is XWayland (it has the XWAYLAND extension): the
+  // Whether the X server is XWayland (it has the XWAYLAND extension, or
+  // its screens are XWayland's RandR outputs): the
   // Wayland compositor, not an X window manager, then places and stacks
   // managed windows.
   bool Xwayland();

@@ -6,6 +6,9 @@
 #include <gtest/gtest.h>
 #include <pthread.h>
 #include <sys/resource.h>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
 
 #include <QApplication>
 #include <QFontDatabase>
@@ -18,17 +21,20 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QTimer>
+#include <QWindow>
 #include <chrono>
 #include <csignal>
 #include <cstring>
 #include <functional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "platform/platform.h"
 #include "platform/qt/qt_support.h"
 #include "platform/qt/qt_window.h"
 #include "platform/qt/signal_watch.h"
+#include "platform/qt/sway_ipc.h"
 #include "scene/game.h"
 
 namespace marivo::qt {
@@ -150,6 +156,75 @@ TEST(QtSupport, UsableBottomIsWhereTheAvailableAreaEnds) {
   // No panel at all.
   s = ScreenInfoFrom(QRect(0, 0, 800, 600), QRect(0, 0, 800, 600));
   EXPECT_EQ(s.fullScreenClientHeight + s.captionHeight, 600);
+}
+
+TEST(QtSupport, SwaysFocusedWorkspaceGivesTheUsableArea) {
+  // Trimmed from a real GET_WORKSPACES reply: the focused one is the second.
+  const std::string reply =
+      R"([{"id": 4, "name": "1", "focused": false, "rect": {"x": 0, "y": 0, "width": 1280,)"
+      R"( "height": 800}, "output": "HEADLESS-1", "marks": [], "percent": null},)"
+      R"( {"id": 7, "name": "2 \"x\"", "focused": true, "urgent": false, "rect":)"
+      R"( {"x": 0, "y": 24, "width": 1280.0, "height": 746}, "output": "HEADLESS-1"}])";
+  const auto rect = FocusedWorkspaceRect(reply);
+  ASSERT_TRUE(rect.has_value());
+  EXPECT_EQ(rect->y + rect->height, 770);
+  EXPECT_EQ(rect->width, 1280);
+  // No focused workspace, a broken or truncated reply, a rect without its
+  // size, nesting meant to exhaust the stack: no area.
+  EXPECT_FALSE(FocusedWorkspaceRect(R"([{"focused": false, "rect": {}}])"));
+  EXPECT_FALSE(FocusedWorkspaceRect(reply.substr(0, reply.size() - 3)));
+  EXPECT_FALSE(FocusedWorkspaceRect(R"([{"focused": true, "rect": {"x": 0, "y": 0}}])"));
+  EXPECT_FALSE(FocusedWorkspaceRect(std::string(100000, '[')));
+  EXPECT_FALSE(FocusedWorkspaceRect("i3-ipc"));
+}
+
+TEST(QtSupport, SwaysSocketIsAskedForItsWorkspacesOnceAndNeverWaitedOnLong) {
+  char folder[] = "/tmp/marivo-sway-XXXXXX";
+  ASSERT_NE(mkdtemp(folder), nullptr);
+  const std::string path = std::string(folder) + "/ipc.sock";
+  const int listener = socket(AF_UNIX, SOCK_STREAM, 0);
+  sockaddr_un addr{};
+  addr.sun_family = AF_UNIX;
+  std::strcpy(addr.sun_path, path.c_str());
+  ASSERT_EQ(bind(listener, reinterpret_cast<sockaddr*>(&addr), sizeof addr), 0);
+  ASSERT_EQ(listen(listener, 2), 0);
+  std::string asked;
+  // A sway that answers, then one that takes the request and says nothing.
+  std::thread sway([&] {
+    const int c = accept(listener, nullptr, nullptr);
+    char header[14];
+    if (recv(c, header, sizeof header, MSG_WAITALL) == 14) asked.assign(header, 14);
+    const std::string body = R"([{"focused": true, "rect": {"x": 0, "y": 0, "width": 1024,)"
+                             R"( "height": 738}}])";
+    std::string answer = "i3-ipc";
+    const std::uint32_t size = std::uint32_t(body.size()), type = 1;
+    answer.append(reinterpret_cast<const char*>(&size), 4);
+    answer.append(reinterpret_cast<const char*>(&type), 4);
+    answer += body;
+    send(c, answer.data(), answer.size(), MSG_NOSIGNAL);
+    close(c);
+    const int silent = accept(listener, nullptr, nullptr);
+    std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+    close(silent);
+  });
+  const auto rect = AskSwayFocusedWorkspace(path);
+  ASSERT_TRUE(rect.has_value());
+  EXPECT_EQ(rect->y + rect->height, 738);
+  // The request: magic, no payload, GET_WORKSPACES (1).
+  const std::uint32_t none = 0, getWorkspaces = 1;
+  std::string expected = "i3-ipc";
+  expected.append(reinterpret_cast<const char*>(&none), 4);
+  expected.append(reinterpret_cast<const char*>(&getWorkspaces), 4);
+  EXPECT_EQ(asked, expected);
+
+  const auto start = std::chrono::steady_clock::now();
+  EXPECT_FALSE(AskSwayFocusedWorkspace(path));
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(1200));
+  sway.join();
+  close(listener);
+  EXPECT_FALSE(AskSwayFocusedWorkspace(path + ".gone"));
+  unlink(path.c_str());
+  rmdir(folder);
 }
 
 TEST(QtSupport, HandSetScaleFactorsBecomeWholeNumbersHalvesUp) {
@@ -277,14 +352,14 @@ TEST(QtWindows, AnOutlineBecomesTheMaskAndReplacesTheLastOne) {
 
   auto first = Record({{0, 0, 10, 5}, {20, 30, 51, 48}});
   ASSERT_EQ(man.SetShape(first.data(), std::uint32_t(first.size()), 0), ShapeResult::Ok);
-  EXPECT_TRUE(w->mask().contains(QPoint(9, 4)));
-  EXPECT_TRUE(w->mask().contains(QPoint(50, 47)));
-  EXPECT_FALSE(w->mask().contains(QPoint(10, 0)));
-  EXPECT_FALSE(w->mask().contains(QPoint(15, 20)));
+  EXPECT_TRUE(w->windowHandle()->mask().contains(QPoint(9, 4)));
+  EXPECT_TRUE(w->windowHandle()->mask().contains(QPoint(50, 47)));
+  EXPECT_FALSE(w->windowHandle()->mask().contains(QPoint(10, 0)));
+  EXPECT_FALSE(w->windowHandle()->mask().contains(QPoint(15, 20)));
 
   auto second = Record({{5, 5, 6, 6}});
   ASSERT_EQ(man.SetShape(second.data(), std::uint32_t(second.size()), 1), ShapeResult::Ok);
-  EXPECT_EQ(w->mask(), QRegion(5, 5, 1, 1));  // no union with the old outline
+  EXPECT_EQ(w->windowHandle()->mask(), QRegion(5, 5, 1, 1));  // no union with the old outline
 
   // Records that cannot make a region, and one whose region is empty.
   EXPECT_EQ(man.SetShape(first.data(), 0, 60), ShapeResult::RegionFailed);
@@ -295,10 +370,49 @@ TEST(QtWindows, AnOutlineBecomesTheMaskAndReplacesTheLastOne) {
   auto degenerate = Record({{4, 4, 4, 9}});
   EXPECT_EQ(man.SetShape(degenerate.data(), std::uint32_t(degenerate.size()), 4),
             ShapeResult::WindowRefused);
-  EXPECT_EQ(w->mask(), QRegion(5, 5, 1, 1));
+  EXPECT_EQ(w->windowHandle()->mask(), QRegion(5, 5, 1, 1));
 }
 
 // ------------------------------------------------------------------ input
+
+TEST(QtWindows, ASpritePastTheScreensEdgesIsCutAndShowsOnlyItsOwnPixels) {
+  Rig rig;
+  Form man(rig.platform, WindowId::frmMan);
+  const QRect area = rig.backend.AllowedArea();
+  ASSERT_FALSE(area.isEmpty());
+  man.Move(15.0 * 100, 15.0 * 100, 750, 720);
+  auto outline = Record({{0, 0, 10, 5}, {20, 30, 50, 48}});
+  ASSERT_EQ(man.SetShape(outline.data(), std::uint32_t(outline.size()), 0), ShapeResult::Ok);
+  man.Show();
+  QWidget* w = TopLevel("frmMan");
+  ASSERT_NE(w, nullptr);
+  // Whole on the screen: the picture a person sees, outside the outline
+  // transparent.
+  const QImage whole = w->grab().toImage();
+  ASSERT_EQ(whole.size(), QSize(50, 48));
+  EXPECT_EQ(whole.pixelColor(15, 20).alpha(), 0);
+
+  // 20 columns past the left edge, 8 rows below the usable bottom: the
+  // native window is the rest, showing the same pixels where they were.
+  const double left = 15.0 * (area.left() - 20), top = 15.0 * (area.bottom() + 1 - 40);
+  man.Move(left, top);
+  EXPECT_EQ(w->geometry(), QRect(area.left(), area.bottom() + 1 - 40, 30, 40));
+  EXPECT_EQ(w->grab().toImage(), whole.copy(20, 0, 30, 40));
+  EXPECT_EQ(w->windowHandle()->mask(), QRegion(0, 30, 30, 10));
+  // The game's own numbers are untouched.
+  EXPECT_EQ(man.Left(), left);
+  EXPECT_EQ(man.Top(), top);
+
+  // Nothing of it on the screen: no native window, yet shown for the game;
+  // back on the screen, it is there again.
+  man.Move(15.0 * (area.right() + 1), top);
+  EXPECT_FALSE(w->isVisible());
+  EXPECT_TRUE(man.Visible());
+  man.Move(15.0 * 100, 15.0 * 100);
+  EXPECT_TRUE(w->isVisible());
+  EXPECT_EQ(w->grab().toImage(), whole);
+  EXPECT_EQ(w->windowHandle()->mask(), QRegion(0, 0, 10, 5) + QRegion(20, 30, 30, 18));
+}
 
 TEST(QtInput, TheBarsButtonReportsEveryButtonAndTheClockTakesNoPresses) {
   Rig rig;
@@ -599,8 +713,8 @@ TEST(QtGame, TheSceneStandsOnTheBottomOfTheUsableScreen) {
   EXPECT_EQ(sea->geometry().bottom() + 1, bottom);
   EXPECT_EQ(sea->height(), 3);
   EXPECT_TRUE(bar->isVisible() && man->isVisible() && sea->isVisible());
-  EXPECT_FALSE(man->mask().isEmpty());
-  EXPECT_FALSE(man->mask().contains(QPoint(0, 0)));  // the corner is cut away
+  EXPECT_FALSE(man->windowHandle()->mask().isEmpty());
+  EXPECT_FALSE(man->windowHandle()->mask().contains(QPoint(0, 0)));  // the corner is cut away
 }
 
 }  // namespace

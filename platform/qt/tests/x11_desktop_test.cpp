@@ -5,6 +5,7 @@
 #include "platform/qt/x11_desktop.h"
 
 #include <gtest/gtest.h>
+#include <xcb/xcb.h>
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -12,6 +13,7 @@
 #include <QScreen>
 #include <QWidget>
 #include <algorithm>
+#include <cstdlib>
 #include <functional>
 
 #include "platform/platform.h"
@@ -137,6 +139,67 @@ TEST_F(X11Test, AWindowSentToTheBottomAsItIsShownStaysThere) {
   ASSERT_TRUE(PumpUntil([&] { return Managed(x, fishW); }));
   Settle(200);
   EXPECT_LT(StackIndex(x, fishW), StackIndex(x, seaW));
+}
+
+// The X window's place on the root, as the X server holds it.
+QRect XGeometry(std::uint32_t window) {
+  auto* c = qGuiApp->nativeInterface<QNativeInterface::QX11Application>()->connection();
+  auto* g = xcb_get_geometry_reply(c, xcb_get_geometry(c, window), nullptr);
+  if (g == nullptr) return {};
+  const xcb_window_t root = g->root;
+  const QSize size(g->width, g->height);
+  std::free(g);
+  auto* t =
+      xcb_translate_coordinates_reply(c, xcb_translate_coordinates(c, window, root, 0, 0), nullptr);
+  if (t == nullptr) return {};
+  const QRect r(QPoint(t->dst_x, t->dst_y), size);
+  std::free(t);
+  return r;
+}
+
+bool Viewable(std::uint32_t window) {
+  auto* c = qGuiApp->nativeInterface<QNativeInterface::QX11Application>()->connection();
+  auto* a = xcb_get_window_attributes_reply(c, xcb_get_window_attributes(c, window), nullptr);
+  const bool viewable = a != nullptr && a->map_state == XCB_MAP_STATE_VIEWABLE;
+  std::free(a);
+  return viewable;
+}
+
+TEST_F(X11Test, ASunkFloatIsCutAtTheUsableBottomAndComesBackBelowTheSea) {
+  QtBackend backend(Quiet());
+  Platform platform(backend);
+  X11Desktop& x = backend.Desktop();
+  const QRect area = backend.AllowedArea();
+  const int bottom = area.y() + area.height();
+  Form sea(platform, WindowId::frmSea);
+  Form uki(platform, WindowId::frmUki);
+  sea.Move(15.0 * 100, 15.0 * (bottom - 3), 15.0 * 200, 15.0 * 3);
+  // Sunk: its top on the sea's, 18 of its 21 rows below the usable bottom.
+  uki.Move(15.0 * 150, 15.0 * (bottom - 3), 15.0 * 5, 15.0 * 21);
+  sea.Show();
+  uki.Show();
+  uki.ZOrder(1);
+  QWidget* seaW = TopLevel("frmSea");
+  QWidget* ukiW = TopLevel("frmUki");
+  ASSERT_TRUE(PumpUntil([&] { return Managed(x, seaW) && Managed(x, ukiW); }));
+  const auto id = static_cast<std::uint32_t>(ukiW->winId());
+  // No window manager is asked to put it below the bottom: the X window is
+  // the part above it; the game's whole rectangle is published beside.
+  EXPECT_TRUE(PumpUntil([&] { return XGeometry(id) == QRect(150, bottom - 3, 5, 3); }))
+      << "X has it at " << XGeometry(id).y() << ", " << XGeometry(id).height() << " high";
+  EXPECT_EQ(x.ListProperty(id, "_MARIVO2_GEOMETRY"),
+            (std::vector<std::uint32_t>{150, std::uint32_t(bottom - 3), 5, 21}));
+
+  // Carried past the screen's right edge: no X window shows, the game still
+  // has it shown; back on the water it comes up below the sea again.
+  uki.Move(15.0 * (area.right() + 1), 15.0 * (bottom - 24));
+  EXPECT_TRUE(PumpUntil([&] { return !Viewable(id); }));
+  EXPECT_TRUE(uki.Visible());
+  uki.Move(15.0 * 150, 15.0 * (bottom - 22));
+  ASSERT_TRUE(PumpUntil([&] { return Viewable(id) && Managed(x, ukiW); }));
+  EXPECT_TRUE(PumpUntil([&] { return XGeometry(id) == QRect(150, bottom - 22, 5, 21); }));
+  Settle(200);
+  EXPECT_LT(StackIndex(x, ukiW), StackIndex(x, seaW)) << "the float came back above the sea";
 }
 
 TEST_F(X11Test, SpritesStayOutOfTaskListsAndFocusEveryTimeTheyAreShown) {
