@@ -85,19 +85,28 @@ stop_desktop() {
     wait "$sid" 2>/dev/null
   done
   sessions=()
+  # A terminal's shell runs in a session of its own: it ends by the hang-up
+  # of its terminal, or here.
+  local pid
+  for pid in $(left_over); do kill -TERM "$pid" 2>/dev/null; done
+  wait_until 30 none_left
+  for pid in $(left_over); do kill -KILL "$pid" 2>/dev/null; done
   if [ -n "$xvfb_pid" ]; then
     kill "$xvfb_pid" 2>/dev/null
     wait "$xvfb_pid" 2>/dev/null
     xvfb_pid=""
   fi
 }
+
 # Processes started for this desktop that are still there: every one of
 # them has this desktop's folder in its environment (HOME, XDG_*), also
 # one that left its session.
 left_over() {
+  [ -n "${dir:-}" ] || return 0
   env -i bash -c 'for p in /proc/[0-9]*; do
       grep -qsF "$1" "$p/environ" && echo "${p#/proc/}"; done' _ "$dir/" | tr '\n' ' '
 }
+none_left() { [ -z "$(left_over)" ]; }
 
 wait_until() {  # wait_until <tenths> <command...>: true once the command is
   local n=$1
@@ -204,10 +213,11 @@ EOF
   wayland_runtime=$runtime
   wayland_name=$(cd "$runtime" && ls | grep -E '^wayland-[0-9]+$' | head -n1)
   shot_command="XDG_RUNTIME_DIR='$runtime' WAYLAND_DISPLAY='$wayland_name' grim \"\$1\""
-  local ipc
-  ipc=$(ls "$runtime"/sway-ipc.*.sock 2>/dev/null | head -n1)
+  # What sway gives the programs of its session.
+  SWAYSOCK=$(ls "$runtime"/sway-ipc.*.sock 2>/dev/null | head -n1)
+  export SWAYSOCK XDG_RUNTIME_DIR=$runtime WAYLAND_DISPLAY=$wayland_name
   # The usable area of the workspace, without the bar.
-  bottom=$(SWAYSOCK=$ipc swaymsg -t get_workspaces -r 2>/dev/null |
+  bottom=$(swaymsg -t get_workspaces -r 2>/dev/null |
     awk '/"rect"/ { r = 1 } r && /"y":/ { y = $2 + 0 } r && /"height":/ { print y + $2; exit }')
   shoot=shoot_grim
   can_play=1
@@ -232,6 +242,7 @@ EOF
     XDG_RUNTIME_DIR="$runtime" weston --backend=headless-backend.so --use-pixman \
     --width=$W --height=$H --xwayland --debug --socket=wayland-mx -c "$dir/weston.ini"
   wayland_runtime=$runtime
+  export XDG_RUNTIME_DIR=$runtime WAYLAND_DISPLAY=wayland-mx
   # The first X client starts XWayland; weston names its display in the log.
   wait_until 150 grep -q "xserver listening on display" "$dir/weston.log" || return 1
   DISPLAY=$(sed -n 's/.*xserver listening on display \(:[0-9]*\).*/\1/p' "$dir/weston.log" | head -n1)
@@ -443,7 +454,7 @@ for name in "${desktops[@]}"; do
   export HOME=$dir/home XDG_CONFIG_HOME=$dir/home/.config XDG_CACHE_HOME=$dir/home/.cache
   export XDG_RUNTIME_DIR=$dir/runtime
   mkdir -p "$HOME" "$XDG_CONFIG_HOME" && mkdir -m 0700 "$XDG_RUNTIME_DIR"
-  unset WAYLAND_DISPLAY QT_SCALE_FACTOR QT_SCREEN_SCALE_FACTORS QT_AUTO_SCREEN_SCALE_FACTOR
+  unset WAYLAND_DISPLAY SWAYSOCK QT_SCALE_FACTOR QT_SCREEN_SCALE_FACTORS QT_AUTO_SCREEN_SCALE_FACTOR
   bottom="" shoot="" can_play=0 shot_command=""
   "up_$name"
   up=$?
@@ -461,7 +472,6 @@ for name in "${desktops[@]}"; do
   stop_desktop
   left=$(left_over)
   check "$name: every process started for it has ended (${left:-none left})" test -z "$left"
-  for pid in $left; do kill -KILL "$pid" 2>/dev/null; done
   echo "    $name took $((SECONDS - started)) s"
 done
 
