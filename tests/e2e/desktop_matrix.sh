@@ -5,8 +5,9 @@
 #   openbox  openbox and a tint2 panel
 #   xfce     xfwm4 (compositing on, as it comes) and xfce4-panel at the bottom
 #   icewm    IceWM and its own task bar
-#   kwin     KWin on X11 with its default settings, a tint2 panel
-#   mutter   GNOME's mutter on X11, a tint2 panel
+#   kwin     KWin on X11 with its default settings, a tint2 panel and a
+#            desktop window
+#   mutter   GNOME's mutter on X11, a tint2 panel and a desktop window
 #   sway     sway (Wayland, headless) and swaybar; the game through XWayland
 #   weston   weston (Wayland, headless), panel at the top as it comes; the
 #            game through XWayland, which aborts on synthetic presses: the
@@ -103,8 +104,9 @@ stop_desktop() {
 # one that left its session.
 left_over() {
   [ -n "${dir:-}" ] || return 0
+  # Scanned with an empty environment, so that the scan is not one of them.
   env -i bash -c 'for p in /proc/[0-9]*; do
-      grep -qsF "$1" "$p/environ" && echo "${p#/proc/}"; done' _ "$dir/" | tr '\n' ' '
+      grep -qsF "$1" "$p/environ" && printf "%s " "${p#/proc/}"; done' _ "$dir/"
 }
 none_left() { [ -z "$(left_over)" ]; }
 
@@ -136,6 +138,12 @@ x11_screen() {
 }
 shoot_x11() { "$player" grab 0 0 "$W" "$H" "$1"; }
 x11_wallpaper() { "$player" wallpaper "$desktop_rgb"; }
+# KWin paints black and mutter a gradient of its own where no window is:
+# a desktop window, as a desktop shell would put there, in our colour.
+desktop_window() {
+  launch "$dir/desktop.log" "$player" desktop "$desktop_rgb"
+  wait_until 100 bash -c '[ -n "$(xdotool search --onlyvisible --name "^marivo-desktop$")" ]'
+}
 tint2_panel() {
   launch "$dir/tint2.log" tint2 -c "$here/desktop/tint2rc"
   wait_until 100 panel_reserves && bottom=$(work_bottom)
@@ -174,6 +182,7 @@ up_kwin() {
   x11_wallpaper
   launch "$dir/kwin.log" dbus-run-session -- kwin_x11 --replace
   wait_until 200 wm_running || return 1
+  desktop_window
   tint2_panel
 }
 
@@ -182,6 +191,7 @@ up_mutter() {
   x11_wallpaper
   launch "$dir/mutter.log" dbus-run-session -- mutter --x11 --replace --sm-disable
   wait_until 200 wm_running || return 1
+  desktop_window
   tint2_panel
 }
 
@@ -472,6 +482,7 @@ for name in "${desktops[@]}"; do
   stop_desktop
   left=$(left_over)
   check "$name: every process started for it has ended (${left:-none left})" test -z "$left"
+  [ -z "$left" ] || ps -o pid,ppid,sid,stat,args -p "${left// /,}" 2>&1 | sed 's/^/    /'
   echo "    $name took $((SECONDS - started)) s"
 done
 

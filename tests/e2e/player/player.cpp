@@ -18,6 +18,8 @@
  *   marivo-player grab X Y W H FILE  the rectangle as a binary PPM
  *   marivo-player wallpaper RRGGBB   the desktop in one colour, for a
  *                                    compositor too
+ *   marivo-player desktop RRGGBB     a desktop window in that colour under
+ *                                    everything, until killed
  *   marivo-player fringe NAME RRGGBB MARGIN BOTTOM
  *                                    pixels near a sprite, outside its
  *                                    outline and the scene's other windows
@@ -906,12 +908,32 @@ int Wallpaper(uint32_t rgb) {
   return 0;
 }
 
+// A desktop window in one colour, as desktop shells put under everything
+// (for window managers that paint no wallpaper of their own, or one that
+// changes). Runs until killed.
+int DesktopWindow(uint32_t rgb) {
+  const int screen = DefaultScreen(desk.dpy);
+  Window w =
+      XCreateSimpleWindow(desk.dpy, desk.root, 0, 0, unsigned(DisplayWidth(desk.dpy, screen)),
+                          unsigned(DisplayHeight(desk.dpy, screen)), 0, rgb, rgb);
+  XStoreName(desk.dpy, w, "marivo-desktop");
+  Atom type = XInternAtom(desk.dpy, "_NET_WM_WINDOW_TYPE_DESKTOP", False);
+  XChangeProperty(desk.dpy, w, XInternAtom(desk.dpy, "_NET_WM_WINDOW_TYPE", False), XA_ATOM, 32,
+                  PropModeReplace, reinterpret_cast<unsigned char*>(&type), 1);
+  XMapWindow(desk.dpy, w);
+  XFlush(desk.dpy);
+  for (;;) {
+    XEvent e;
+    XNextEvent(desk.dpy, &e);
+  }
+}
+
 int Usage(void) {
   fprintf(stderr,
           "usage: marivo-player play [seconds] | geom NAME | window NAME | pixel X Y | colours X Y "
           "W H |\n"
           "       grab X Y W H FILE | scaled FILE X Y FACTOR [SX SY] |\n"
-          "       fringe NAME RRGGBB MARGIN BOTTOM | wallpaper RRGGBB |\n"
+          "       fringe NAME RRGGBB MARGIN BOTTOM | wallpaper RRGGBB | desktop RRGGBB |\n"
           "       outline NAME BEFORE AFTER MARGIN BOTTOM PERCENT [PIXELS] |\n"
           "       differ A B X Y W H\n");
   return 2;
@@ -959,6 +981,8 @@ int main(int argc, char** argv) {
   } else if (strcmp(cmd, "scaled") == 0 && (argc == 6 || argc == 8)) {
     rc = Scaled(argv[2], atoi(argv[3]), atoi(argv[4]), atoi(argv[5]), argc == 8 ? atoi(argv[6]) : 0,
                 argc == 8 ? atoi(argv[7]) : 0);
+  } else if (strcmp(cmd, "desktop") == 0 && argc == 3) {
+    rc = DesktopWindow(uint32_t(strtoul(argv[2], nullptr, 16)));
   } else if (strcmp(cmd, "wallpaper") == 0 && argc == 3) {
     rc = Wallpaper(uint32_t(strtoul(argv[2], nullptr, 16)));
   } else if (strcmp(cmd, "differ") == 0 && argc == 8) {
