@@ -221,7 +221,10 @@ EOF
   DISPLAY=$(cat "$dir/x-display")
   export DISPLAY
   wayland_runtime=$runtime
-  wayland_name=$(cd "$runtime" && ls | grep -E '^wayland-[0-9]+$' | head -n1)
+  local socket
+  for socket in "$runtime"/wayland-[0-9]*; do
+    [[ $socket == *.lock ]] || wayland_name=${socket##*/}
+  done
   shot_command="XDG_RUNTIME_DIR='$runtime' WAYLAND_DISPLAY='$wayland_name' grim \"\$1\""
   # What sway gives the programs of its session.
   SWAYSOCK=$(ls "$runtime"/sway-ipc.*.sock 2>/dev/null | head -n1)
@@ -265,8 +268,6 @@ EOF
   can_play=0
 }
 shoot_weston() {
-  local before
-  before=$(ls "$dir"/shots/wayland-screenshot-*.png 2>/dev/null | wc -l)
   mkdir -p "$dir/shots"
   (cd "$dir/shots" && XDG_RUNTIME_DIR=$wayland_runtime WAYLAND_DISPLAY=wayland-mx \
     weston-screenshooter >/dev/null 2>&1)
@@ -333,7 +334,7 @@ float_region() {  # x y w h
 }
 
 assert_desktop() {
-  local term focus_before t_play bound
+  local term focus_before bound
   # A terminal with the keyboard focus, away from the scene.
   launch "$dir/xterm.log" xterm -geometry 50x8+900+80 -T focusterm -e sh -c "cat > '$dir/typed.txt'"
   wait_until 100 bash -c '[ -n "$(xdotool search --name "^focusterm$" 2>/dev/null)" ]'
@@ -363,8 +364,8 @@ assert_desktop() {
     test "$(window frmCon)" = "$want_con"
   check "$name: the angler at x 83, his feet on row $bottom ($(window frmMan))" \
     test "$(window frmMan)" = "$want_man"
-  local sw sh sx sy
-  read -r sw sh sx sy < <(window frmSea)
+  local sh sx sy
+  read -r _ sh sx sy < <(window frmSea)
   check "$name: the sea strip from x 83, 3 rows, its bottom on row $bottom ($(window frmSea))" \
     test "${sx:-}x${sh:-}+${sy:-}" = "83x3+$((bottom - 3))"
   check "$name: the sea's rows are blue to the screen's right edge" sea_ok
@@ -420,7 +421,7 @@ assert_desktop() {
   bite=$(sed -n 's/.*bite: float \([0-9]*\)x[0-9]*+\([0-9]*\)+[0-9]*, sea top \([0-9]*\).*/\1 \2 \3/p' \
     "$log" | head -n1)
   check "$name: the player saw a bite (the float's top gone down to the sea's)" test -n "$bite"
-  local floating fy
+  local floating
   floating=$(sed -n 's/.*float on the water at \([0-9]*\),[0-9]* (\([0-9]*\)x\([0-9]*\)).*/\1 \2 \3/p' \
     "$log" | head -n1)
   sea_top=$((bottom - 3))
@@ -465,7 +466,7 @@ for name in "${desktops[@]}"; do
   export XDG_RUNTIME_DIR=$dir/runtime
   mkdir -p "$HOME" "$XDG_CONFIG_HOME" && mkdir -m 0700 "$XDG_RUNTIME_DIR"
   unset WAYLAND_DISPLAY SWAYSOCK QT_SCALE_FACTOR QT_SCREEN_SCALE_FACTORS QT_AUTO_SCREEN_SCALE_FACTOR
-  bottom="" shoot="" can_play=0 shot_command=""
+  bottom="" shoot="" can_play=0 shot_command="" wayland_name=""
   "up_$name"
   up=$?
   if [ "$up" = 77 ]; then
