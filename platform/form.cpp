@@ -91,11 +91,15 @@ void Form::Unload() {
 
 void Form::Show(bool modal) {
   EnsureLoaded();
+  // Modal before it is shown: a desktop toolkit changes a shown window's
+  // modality by hiding and showing it again, and a window manager can lose
+  // a window unmapped and mapped again that quickly; the game would then
+  // wait for a dialog nobody sees, with all other input dropped.
+  if (modal) native_->SetModal(true);
   SetVisible(true);
   if (!modal) return;
   const std::uint64_t generation = generation_;
   state_.modal = true;
-  native_->SetModal(true);
   platform_.PushModal(this);
   // Returns when the window is closed (unloaded) or hidden.
   while (loaded_ && generation_ == generation && state_.visible) {

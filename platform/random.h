@@ -3,6 +3,8 @@
 #pragma once
 
 #include <cstdint>
+#include <cstdlib>
+#include <optional>
 
 namespace marivo {
 
@@ -18,5 +20,16 @@ class LcgRandom {
  private:
   std::uint32_t state_;
 };
+
+// Test-only: the end-to-end checks set MARIVO2_TEST_SEED to a whole number
+// so that every reseed of the desktop programs gives the same draws and a
+// check knows what a landing catches. Anything but plain digits is ignored.
+inline std::optional<std::uint32_t> TestSeedFrom(const char* text) {
+  if (text == nullptr || *text < '0' || *text > '9') return std::nullopt;
+  char* end = nullptr;
+  const unsigned long value = std::strtoul(text, &end, 10);
+  if (*end != '\0' || value > 0xFFFFFFFFul) return std::nullopt;
+  return static_cast<std::uint32_t>(value);
+}
 
 }  // namespace marivo

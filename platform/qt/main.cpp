@@ -8,6 +8,7 @@
 #include "platform/qt/qt_backend.h"
 #include "platform/qt/qt_support.h"
 #include "platform/qt/signal_watch.h"
+#include "platform/random.h"
 #include "scene/game.h"
 
 namespace {
@@ -69,6 +70,7 @@ int main(int argc, char** argv) {
 
   marivo::qt::QtBackend::Options options;
   options.reportShown = Set("MARIVO2_REPORT_SHOWN");
+  options.testSeed = marivo::TestSeedFrom(std::getenv("MARIVO2_TEST_SEED"));
   marivo::qt::QtBackend backend(options);
   return marivo::RunGame(backend);
 }

@@ -368,7 +368,8 @@ float QtBackend::Rnd() {
 }
 
 void QtBackend::Randomize() {
-  random_.Seed(TickCount() ^ static_cast<std::uint32_t>(QDateTime::currentMSecsSinceEpoch()));
+  random_.Seed(options_.testSeed.value_or(
+      TickCount() ^ static_cast<std::uint32_t>(QDateTime::currentMSecsSinceEpoch())));
 }
 
 std::string QtBackend::ReadProfileString(const std::string& section, const std::string& key,

@@ -82,6 +82,9 @@ class QtBackend final : public Backend {
     // Print "marivo2: scene shown <monotonic ns>" when the start-up window
     // is first painted (the benchmark reads it).
     bool reportShown = false;
+    // Test-only: every Randomize seeds with this instead of the clock
+    // (main.cpp reads MARIVO2_TEST_SEED).
+    std::optional<std::uint32_t> testSeed;
   };
 
   explicit QtBackend(Options options);

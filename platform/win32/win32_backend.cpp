@@ -23,6 +23,9 @@ Win32Backend::Win32Backend(HINSTANCE instance) : instance_(instance), random_(Ge
   // only one of the two (Vista and later). From now on GDI reports the
   // real DPI.
   SetProcessDPIAware();
+  char seed[16] = {};
+  const DWORD seedLength = GetEnvironmentVariableA("MARIVO2_TEST_SEED", seed, sizeof seed);
+  if (seedLength > 0 && seedLength < sizeof seed) testSeed_ = TestSeedFrom(seed);
   HDC screenDc = GetDC(nullptr);
   scale_ = ScaleForDpi(GetDeviceCaps(screenDc, LOGPIXELSY));
   ReleaseDC(nullptr, screenDc);
@@ -234,7 +237,7 @@ float Win32Backend::Rnd() {
 void Win32Backend::Randomize() {
   FILETIME now;
   GetSystemTimeAsFileTime(&now);
-  random_.Seed(now.dwLowDateTime ^ GetTickCount());
+  random_.Seed(testSeed_.value_or(now.dwLowDateTime ^ GetTickCount()));
 }
 
 void Win32Backend::End() {

@@ -136,6 +136,9 @@ class Win32Backend final : public Backend {
   bool sessionEndPosted_ = false;
   bool ended_ = false;
   LcgRandom random_;
+  // Test-only: every Randomize seeds with this instead of the clock
+  // (MARIVO2_TEST_SEED).
+  std::optional<std::uint32_t> testSeed_;
   std::map<std::string, HFONT> fonts_;
   std::map<std::pair<const assets::Image*, int>, HICON> icons_;
   std::optional<std::vector<std::string>> japaneseFaces_;

@@ -47,7 +47,12 @@ done
 mkdir -p "$work/run"
 cp "$exe" "$work/run/marivo2"
 
-for factor in 1 1.25 1.5 2 3; do
+# Each factor a user may set, and the whole factor the program must draw
+# at: halves round up, as Qt rounds a screen's own factor.
+painted() { [ "$("$player" colours "$@")" -gt 4 ]; }
+for setting in 1:1 1.25:1 1.5:2 2:2 3:3; do
+  factor=${setting%:*}
+  whole=${setting#*:}
   (cd "$work/run" && QT_SCALE_FACTOR=$factor exec ./marivo2) >"$work/game-$factor.log" 2>&1 &
   game_pid=$!
   up=0
@@ -57,35 +62,32 @@ for factor in 1 1.25 1.5 2 3; do
   done
   check "x$factor: the scene comes up" test "$up" = 1
   if [ "$up" = 1 ]; then
-    sleep 1
-    import -window root "$artifacts/scale-$factor.png" 2>/dev/null
+    read -r mw mh mx my < <(geom frmMan)
+    check "x$factor: the angler's window is 50 x 48 times $whole ($mw x $mh)" \
+      test "$mw x $mh" = "$((50 * whole)) x $((48 * whole))"
     check "x$factor: frmCon's bottom on row 768 ($(geom frmCon))" test "$(bottom_of frmCon)" = 768
     check "x$factor: frmSea's bottom on row 768 ($(geom frmSea))" test "$(bottom_of frmSea)" = 768
     check "x$factor: the angler's feet on row 768 ($(geom frmMan))" test "$(bottom_of frmMan)" = 768
-    read -r mw mh mx my < <(geom frmMan)
     if [ "$factor" = 1 ]; then
-      "$player" grab "$mx" "$my" "$mw" "$mh" "$work/man-1x.ppm"
-      check "x1: the angler is 50 x 48 pixels ($mw x $mh)" test "$mw x $mh" = "50 x 48"
+      eventually 50 painted "$mx" "$my" "$mw" "$mh" &&
+        "$player" grab "$mx" "$my" "$mw" "$mh" "$work/man-1x.ppm"
+      check "x1: the angler is painted and read" test -s "$work/man-1x.ppm"
     elif [ -s "$work/man-1x.ppm" ]; then
-      # The whole factor the pictures are drawn at: the window's size over
-      # the 1x size, rounded down.
-      whole=$((mw / 50))
-      ((whole < 1)) && whole=1
-      out=$("$player" scaled "$work/man-1x.ppm" "$mx" "$my" "$whole" $((mw - 50 * whole)) \
-        $((mh - 48 * whole)))
-      check "x$factor: the angler is the 1x picture blown up $whole times ($out)" \
-        "$player" scaled "$work/man-1x.ppm" "$mx" "$my" "$whole" $((mw - 50 * whole)) \
-        $((mh - 48 * whole))
+      # Pixel for pixel, once he is painted.
+      eventually 50 "$player" scaled "$work/man-1x.ppm" "$mx" "$my" "$whole" >/dev/null
+      out=$("$player" scaled "$work/man-1x.ppm" "$mx" "$my" "$whole")
+      check "x$factor: the angler is the 1x picture blown up $whole times (${out:-not compared})" \
+        "$player" scaled "$work/man-1x.ppm" "$mx" "$my" "$whole"
     fi
+    import -window root "$artifacts/scale-$factor.png" 2>/dev/null
   else
     sed 's/^/    /' "$work/game-$factor.log"
   fi
   kill -9 "$game_pid" 2>/dev/null
   wait "$game_pid" 2>/dev/null
   game_pid=""
-  # The lock of a killed copy must not keep the next one from starting;
-  # give the server a moment to drop the dead windows.
-  sleep 0.3
+  # The next copy starts once the server has dropped the dead one's windows.
+  wait_gone frmMan 50
 done
 
 echo "screenshots in $artifacts"

@@ -57,8 +57,9 @@ pid_t StartXvfb() {
     waitpid(pid, nullptr, 0);
     return 0;
   }
-  const std::string display = ":" + std::to_string(std::atoi(buf));
-  setenv("DISPLAY", display.c_str(), 1);
+  char display[16];
+  std::snprintf(display, sizeof display, ":%d", std::atoi(buf));
+  setenv("DISPLAY", display, 1);
   return pid;
 }
 

@@ -20,6 +20,8 @@
  *                                    compositor too
  *   marivo-player desktop RRGGBB     a desktop window in that colour under
  *                                    everything, until killed
+ *   marivo-player composited         exit 0 when a compositor manages the
+ *                                    screen (owns _NET_WM_CM_S0)
  *   marivo-player fringe NAME RRGGBB MARGIN BOTTOM
  *                                    pixels near a sprite, outside its
  *                                    outline and the scene's other windows
@@ -928,13 +930,20 @@ int DesktopWindow(uint32_t rgb) {
   }
 }
 
+// A compositing manager announces itself by owning this selection.
+int Composited(void) {
+  char name[32];
+  snprintf(name, sizeof name, "_NET_WM_CM_S%d", DefaultScreen(desk.dpy));
+  return XGetSelectionOwner(desk.dpy, XInternAtom(desk.dpy, name, False)) != None ? 0 : 1;
+}
+
 int Usage(void) {
   fprintf(stderr,
           "usage: marivo-player play [seconds] | geom NAME | window NAME | pixel X Y | colours X Y "
           "W H |\n"
           "       grab X Y W H FILE | scaled FILE X Y FACTOR [SX SY] |\n"
           "       fringe NAME RRGGBB MARGIN BOTTOM | wallpaper RRGGBB | desktop RRGGBB |\n"
-          "       outline NAME BEFORE AFTER MARGIN BOTTOM PERCENT [PIXELS] |\n"
+          "       composited | outline NAME BEFORE AFTER MARGIN BOTTOM PERCENT [PIXELS] |\n"
           "       differ A B X Y W H\n");
   return 2;
 }
@@ -990,6 +999,8 @@ int main(int argc, char** argv) {
   } else if (strcmp(cmd, "outline") == 0 && (argc == 8 || argc == 9)) {
     rc = DrawnAsOutline(argv[2], argv[3], argv[4], atoi(argv[5]), atoi(argv[6]), atoi(argv[7]),
                         argc == 9 ? atol(argv[8]) : 0);
+  } else if (strcmp(cmd, "composited") == 0 && argc == 2) {
+    rc = Composited();
   } else if (strcmp(cmd, "fringe") == 0 && argc == 6) {
     rc = Fringe(argv[2], uint32_t(strtoul(argv[3], nullptr, 16)), atoi(argv[4]), atoi(argv[5]));
   } else {
