@@ -276,11 +276,18 @@ bool Alike(uint32_t a, uint32_t b) {
 /* The catch's X window while it rises (what can be seen of it, not where
  * the game placed it): its first and highest top and how many different
  * tops were seen, against the sea's top edge. */
+std::vector<XRectangle> Outline(Geom g);
+
 struct Rise {
   int samples = 0, tops = 0, first = 0, highest = 0, last = 0, seaTop = 0;
   std::string trace;  // each new top: "x,y wxh" of the X window
   void Add(Geom fish, Geom sea) {
     if (!fish.found || !sea.found) return;
+    // A window with no outline yet shows nothing.
+    if (Outline(fish).empty()) {
+      trace += " (unshaped " + std::to_string(fish.nx) + "," + std::to_string(fish.ny) + ")";
+      return;
+    }
     if (samples == 0) first = highest = last = fish.ny;
     if (samples == 0 || fish.ny != last) {
       ++tops;
