@@ -444,6 +444,7 @@ assert_desktop() {
       same_pixels "$dir/scene.ppm" "$dir/bite.ppm" "$rx" "$ry" "$rw" "$rh"
   fi
   if ((whole)); then
+    [ -f "$dir/catch-first.ppm" ] && png catch-first
     check "$name: a catch landed within $bound s" grep -q "landed:" "$log"
     local rise first highest tops
     rise=$(sed -n 's/^rise: first top \([0-9]*\), highest top \([0-9]*\), \([0-9]*\) tops.*/\1 \2 \3/p' \

@@ -277,6 +277,7 @@ bool Alike(uint32_t a, uint32_t b) {
  * the game placed it): its first and highest top and how many different
  * tops were seen, against the sea's top edge. */
 std::vector<XRectangle> Outline(Geom g);
+int WritePpm(const char* path, int x, int y, int w, int h);
 
 struct Rise {
   int samples = 0, tops = 0, first = 0, highest = 0, last = 0, seaTop = 0;
@@ -288,7 +289,16 @@ struct Rise {
       trace += " (unshaped " + std::to_string(fish.nx) + "," + std::to_string(fish.ny) + ")";
       return;
     }
-    if (samples == 0) first = highest = last = fish.ny;
+    if (samples == 0) {
+      first = highest = last = fish.ny;
+      // Where it first shows, as the screen has it (kept for the calling
+      // script beside the picture of the bite).
+      if (const char* folder = getenv("MARIVO_PLAYER_SHOTS")) {
+        const std::string path = std::string(folder) + "/catch-first.ppm";
+        WritePpm(path.c_str(), fish.nx < 4 ? 0 : fish.nx - 4, fish.ny < 4 ? 0 : fish.ny - 4,
+                 fish.nw + 8, fish.nh + 8);
+      }
+    }
     if (samples == 0 || fish.ny != last) {
       ++tops;
       trace += " " + std::to_string(fish.nx) + "," + std::to_string(fish.ny) + " " +
