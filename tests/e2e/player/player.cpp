@@ -466,7 +466,8 @@ int Play(double seconds) {
         const double seen = NowMs();
         double settled = -1;
         Geom now = uki;
-        if (bites == 1) {
+        const bool picture = bites == 1 && getenv("MARIVO_PLAYER_SHOTS") != nullptr;
+        if (picture) {
           for (double end = seen + 150; NowMs() < end; SleepMs(2)) {
             now = GeomOf("frmUki");
             if (now.found && now.ny < sea.y - 1) continue;
@@ -490,7 +491,7 @@ int Play(double seconds) {
           for (double end = NowMs() + 150; NowMs() < end; SleepMs(5)) {
             if (waitpid(shooter, nullptr, WNOHANG) != 0) break;
           }
-        } else if (bites != 1) {
+        } else if (!picture) {
           SleepMs(40);
         }
         MoveTo(bx, by);
