@@ -25,6 +25,11 @@ cmake -S . -B build-release -G Ninja -DCMAKE_BUILD_TYPE=Release -DMARIVO_WERROR=
 cmake --build build-release -j "$jobs" || status=1
 ctest --test-dir build-release --output-on-failure -j "$jobs" -LE 'e2e|qt' || status=1
 
+echo "== The game on the common Linux desktops: Xfce, IceWM, KWin, mutter, sway, weston, openbox"
+bash tools/setup.sh desktops
+bash tests/e2e/desktop_matrix.sh build/platform/qt/marivo2 build/e2e-artifacts/matrix \
+  build/tests/e2e/marivo-player || status=1
+
 echo "== Build and test under AddressSanitizer and UndefinedBehaviorSanitizer"
 cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DMARIVO_SANITIZE=ON \
   -DMARIVO_BUILD_QT=OFF -DMARIVO_WERROR=ON >/dev/null

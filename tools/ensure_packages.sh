@@ -1,7 +1,7 @@
 # shellcheck shell=bash
 # Sourced by the setup, package and check scripts: installs the Debian
 # packages named that are not installed yet (with sudo when not root).
-#   ensure_packages pkg...
+#   ensure_packages [--no-install-recommends] pkg...
 #
 # Another apt may be at work (an unattended upgrade, a second setup): apt
 # waits for the dpkg lock itself when told to (DPkg::Lock::Timeout), but
@@ -25,7 +25,11 @@ apt_waiting() {
   done
 }
 ensure_packages() {
-  local p missing=() sudo_cmd=() wait_lock=(-o "DPkg::Lock::Timeout=${APT_LOCK_WAIT:-600}")
+  local p missing=() sudo_cmd=() wait_lock=(-o "DPkg::Lock::Timeout=${APT_LOCK_WAIT:-600}") options=()
+  if [ "${1:-}" = --no-install-recommends ]; then
+    options+=("$1")
+    shift
+  fi
   for p in "$@"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
   done
@@ -34,5 +38,5 @@ ensure_packages() {
   [ "$(id -u)" -ne 0 ] && sudo_cmd=(sudo)
   apt_waiting "${sudo_cmd[@]}" apt-get "${wait_lock[@]}" update -q || return
   apt_waiting "${sudo_cmd[@]}" env DEBIAN_FRONTEND=noninteractive apt-get "${wait_lock[@]}" \
-    install -y -q "${missing[@]}"
+    install -y -q "${options[@]}" "${missing[@]}"
 }

@@ -10,12 +10,16 @@
  *                                    so named, in root coordinates, where
  *                                    the game placed it (exit 1 when there
  *                                    is none)
+ *   marivo-player window NAME        "W H X Y" of that X window itself: the
+ *                                    part of it the desktop shows
  *   marivo-player pixel X Y          "R G B" of a screen pixel
  *   marivo-player colours X Y W H    how many distinct colours a screen
  *                                    rectangle holds
  *   marivo-player grab X Y W H FILE  the rectangle as a binary PPM
  *   marivo-player wallpaper RRGGBB   the desktop in one colour, for a
  *                                    compositor too
+ *   marivo-player desktop RRGGBB     a desktop window in that colour under
+ *                                    everything, until killed
  *   marivo-player composited         exit 0 when a compositor manages the
  *                                    screen (owns _NET_WM_CM_S0)
  *   marivo-player fringe NAME RRGGBB MARGIN BOTTOM
@@ -23,6 +27,17 @@
  *                                    outline and the scene's other windows
  *                                    and above row BOTTOM, that are not the
  *                                    desktop colour RRGGBB (exit 0: none)
+ *   marivo-player outline NAME BEFORE AFTER MARGIN BOTTOM PERCENT [PIXELS]
+ *                                    the sprite drawn as its outline only:
+ *                                    pixels outside the scene's outlines
+ *                                    are as in BEFORE (a PPM of the bare
+ *                                    desktop), PERCENT of those inside its
+ *                                    own are not (AFTER: a PPM, or - for
+ *                                    the screen now); exit 0 when so and
+ *                                    the outline is cut (or PIXELS big)
+ *   marivo-player differ A B X Y W H how many pixels of the rectangle
+ *                                    differ between two PPM pictures
+ *                                    (exit 0: none)
  *   marivo-player scaled FILE X Y F [SX SY]
  *                                    compare the screen at X,Y (or up to
  *                                    SX,SY further) with FILE blown up F
@@ -30,13 +45,18 @@
  *                                    mismatching pixels (exit 0: none)
  *
  * Progress of a game goes to standard output, one event a line, so the
- * calling script can keep it as evidence.
+ * calling script can keep it as evidence. With MARIVO_PLAYER_SHOTS set to a
+ * folder, the screen at the first bite is kept there as bite.ppm (or, where
+ * the root window cannot be read, MARIVO_PLAYER_SHOT_COMMAND is run with
+ * the path of bite.png as $1); each landing prints how the catch rose.
  */
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 #include <X11/extensions/XTest.h>
 #include <X11/extensions/shape.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <cstdint>
 #include <cstdio>
@@ -242,6 +262,123 @@ int Hooked(Geom f) {
   return f.found && f.w > f.h;
 }
 
+// Two colours a person cannot tell apart: some compositors (mutter) paint
+// their own background with a dither that changes by a step from one
+// repaint to the next.
+bool Alike(uint32_t a, uint32_t b) {
+  for (int shift = 0; shift < 24; shift += 8) {
+    const int d = int((a >> shift) & 0xFF) - int((b >> shift) & 0xFF);
+    if (d > 3 || d < -3) return false;
+  }
+  return true;
+}
+
+/* The catch's X window while it rises (what can be seen of it, not where
+ * the game placed it): its first and highest top and how many different
+ * tops were seen, against the sea's top edge. */
+std::vector<XRectangle> Outline(Geom g);
+int WritePpm(const char* path, int x, int y, int w, int h);
+
+struct Rise {
+  int samples = 0, tops = 0, first = 0, highest = 0, last = 0, seaTop = 0;
+  std::string trace;  // each new top: "x,y wxh" of the X window
+  void Add(Geom fish, Geom sea) {
+    if (!fish.found || !sea.found) return;
+    // A window with no outline yet shows nothing.
+    if (Outline(fish).empty()) {
+      trace += " (unshaped " + std::to_string(fish.nx) + "," + std::to_string(fish.ny) + ")";
+      return;
+    }
+    if (samples == 0) {
+      first = highest = last = fish.ny;
+      // Where it first shows, as the screen has it (kept for the calling
+      // script beside the picture of the bite).
+      if (const char* folder = getenv("MARIVO_PLAYER_SHOTS")) {
+        const std::string path = std::string(folder) + "/catch-first.ppm";
+        WritePpm(path.c_str(), fish.nx < 4 ? 0 : fish.nx - 4, fish.ny < 4 ? 0 : fish.ny - 4,
+                 fish.nw + 8, fish.nh + 8);
+      }
+    }
+    if (samples == 0 || fish.ny != last) {
+      ++tops;
+      trace += " " + std::to_string(fish.nx) + "," + std::to_string(fish.ny) + " " +
+               std::to_string(fish.nw) + "x" + std::to_string(fish.nh);
+    }
+    if (fish.ny < highest) highest = fish.ny;
+    last = fish.ny;
+    seaTop = sea.y;
+    ++samples;
+  }
+  void Print() const {
+    printf("rise: first top %d, highest top %d, %d tops in %d samples, sea top %d\n", first,
+           highest, tops, samples, seaTop);
+    printf("rise windows:%s\n", trace.c_str());
+  }
+};
+
+/* The whole screen at the moment of a bite, kept for the calling script
+ * (MARIVO_PLAYER_SHOTS names a folder). Where the X server cannot give the
+ * root window's pixels (XWayland), MARIVO_PLAYER_SHOT_COMMAND is run
+ * instead, in the background, with the picture's path as $1. */
+XImage* GrabOrShoot(pid_t* shooter) {
+  const char* folder = getenv("MARIVO_PLAYER_SHOTS");
+  if (!folder) return nullptr;
+  XWindowAttributes a;
+  XGetWindowAttributes(desk.dpy, desk.root, &a);
+  XImage* img = Grab(0, 0, a.width, a.height);
+  const char* command = getenv("MARIVO_PLAYER_SHOT_COMMAND");
+  if (!img && command) {
+    const std::string path = std::string(folder) + "/bite.png";
+    *shooter = fork();
+    if (*shooter == 0) {
+      execl("/bin/sh", "sh", "-c", command, "sh", path.c_str(), static_cast<char*>(nullptr));
+      _exit(127);
+    }
+  }
+  return img;
+}
+
+/* Whether the screen shows nothing of the float above row `seaTop` (h rows
+ * up): each pixel of its columns there looks like the desktop beside it.
+ * 1 when clear, 0 when not, -1 when the screen cannot be read. */
+int ClearAbove(int x, int w, int seaTop, int h) {
+  XImage* img = Grab(x - 3, seaTop - h, w + 6, h);
+  if (!img) return -1;
+  int clear = 1;
+  for (int j = 0; j < h && clear; ++j) {
+    int r, g, b;
+    Rgb(img, 0, j, &r, &g, &b);
+    const uint32_t left = uint32_t(r << 16 | g << 8 | b);
+    Rgb(img, w + 5, j, &r, &g, &b);
+    const uint32_t right = uint32_t(r << 16 | g << 8 | b);
+    for (int i = 3; i < 3 + w; ++i) {
+      Rgb(img, i, j, &r, &g, &b);
+      const uint32_t c = uint32_t(r << 16 | g << 8 | b);
+      if (!Alike(c, left) && !Alike(c, right)) clear = 0;
+    }
+  }
+  XDestroyImage(img);
+  return clear;
+}
+
+void SaveBite(XImage* img) {
+  const std::string path = std::string(getenv("MARIVO_PLAYER_SHOTS")) + "/bite.ppm";
+  if (FILE* f = fopen(path.c_str(), "wb")) {
+    fprintf(f, "P6\n%d %d\n255\n", img->width, img->height);
+    for (int j = 0; j < img->height; ++j) {
+      for (int i = 0; i < img->width; ++i) {
+        int r, g, b;
+        Rgb(img, i, j, &r, &g, &b);
+        fputc(r, f);
+        fputc(g, f);
+        fputc(b, f);
+      }
+    }
+    fclose(f);
+  }
+  XDestroyImage(img);
+}
+
 int Play(double seconds) {
   const double t0 = NowMs();
   const double deadline = t0 + seconds * 1000.0;
@@ -249,6 +386,10 @@ int Play(double seconds) {
   int bx = 0, by = 0, held = 0, armed = 0, bites = 0, strikes = 0, escapes = 0;
   double since = 0;
   Geom last;
+  /* The upright float as it landed. A desktop may cut a window to what
+   * can be seen above a panel, so while the float sinks its window can be
+   * shorter than the float: a bite is judged by the window's top. */
+  Geom floating;
   char line[200];
 
   while (NowMs() < deadline) {
@@ -290,6 +431,7 @@ int Play(double seconds) {
             Say(t0, line);
             phase = kWait;
             armed = 0;
+            floating = uki;
           }
         } else {
           last = uki;
@@ -302,11 +444,11 @@ int Play(double seconds) {
           break;
         }
         Geom sea = all[kSea];
-        if (!sea.found || !Upright(uki)) break;
+        if (!sea.found || uki.w != floating.w) break;
         /* A bite pulls the float down until its top lies on the sea's top
          * edge; a nibble takes it down by a half or a third of its height,
          * a bob by a few pixels. */
-        int under = uki.y >= sea.y - uki.h / 4;
+        int under = uki.y >= sea.y - floating.h / 4;
         if (!under) {
           armed = 1;
           break;
@@ -314,16 +456,50 @@ int Play(double seconds) {
         if (!armed) break;
         armed = 0;
         ++bites;
-        Say(t0, "bite");
+        /* The picture of the first bite is taken once the float has come
+         * to rest: the X window's top on the sea's (or the window gone),
+         * and the screen showing it (a compositor draws a frame later).
+         * The sinking stops up to 8 twips short of the sea's top edge,
+         * which may round to the pixel row just above it. */
+        XImage* sunk = nullptr;
+        pid_t shooter = 0;
+        const double seen = NowMs();
+        double settled = -1;
+        Geom now = uki;
+        const bool picture = bites == 1 && getenv("MARIVO_PLAYER_SHOTS") != nullptr;
+        if (picture) {
+          for (double end = seen + 150; NowMs() < end; SleepMs(2)) {
+            now = GeomOf("frmUki");
+            if (now.found && now.ny < sea.y - 1) continue;
+            if (ClearAbove(uki.x, uki.w, sea.y - 1, floating.h - 1) != 0) {
+              settled = NowMs() - seen;
+              break;
+            }
+          }
+          sunk = GrabOrShoot(&shooter);
+        }
+        snprintf(line, sizeof line,
+                 "bite: float %dx%d+%d+%d, sea top %d (then placed at %d, its window at %d; "
+                 "sunk and seen so after %.0f ms)",
+                 uki.w, uki.h, uki.x, uki.y, sea.y, now.y, now.found ? now.ny : -1, settled);
+        Say(t0, line);
         /* The strike counts once the float has come to rest under water:
          * the sinking ends 10 ms after its last step; the window then
-         * stays open about 200 ms. */
-        SleepMs(40);
+         * stays open about 200 ms. A picture taken by a command is waited
+         * for (150 ms at most): the fight brings the float back up. */
+        if (shooter > 0) {
+          for (double end = NowMs() + 150; NowMs() < end; SleepMs(5)) {
+            if (waitpid(shooter, nullptr, WNOHANG) != 0) break;
+          }
+        } else if (!picture) {
+          SleepMs(40);
+        }
         MoveTo(bx, by);
         Button(1);
         held = 1;
         ++strikes;
         Say(t0, "strike");
+        if (sunk) SaveBite(sunk);
         double until = NowMs() + 600;
         int hooked = 0;
         while (NowMs() < until && !hooked) {
@@ -349,11 +525,15 @@ int Play(double seconds) {
           snprintf(line, sizeof line, "landed: frmFish %dx%d+%d+%d", fish.w, fish.h, fish.x,
                    fish.y);
           Say(t0, line);
-          /* The balloon names the catch. */
+          /* The balloon names the catch; until it shows, the catch rises
+           * out of the sea: its window's top, sample by sample. */
+          Rise rise;
+          rise.Add(fish, all[kSea]);
           double until = NowMs() + 4000;
           while (NowMs() < until) {
             Scan(kWindowNames, kNames, all);
             Geom c = all[kBalloonC], l = all[kBalloonL], r = all[kBalloonR];
+            if (!(c.found && l.found && r.found)) rise.Add(all[kFish], all[kSea]);
             if (c.found && l.found && r.found) {
               snprintf(line, sizeof line,
                        "balloon: frmL %dx%d+%d+%d frmC %dx%d+%d+%d frmR %dx%d+%d+%d", l.w, l.h, l.x,
@@ -361,8 +541,9 @@ int Play(double seconds) {
               Say(t0, line);
               break;
             }
-            SleepMs(10);
+            SleepMs(5);
           }
+          rise.Print();
           printf("bites %d, strikes %d, escapes %d\n", bites, strikes, escapes);
           return 0;
         }
@@ -585,6 +766,145 @@ int Fringe(const char* name, uint32_t desktop, int margin, int bottom) {
   return bad == 0 && count > 0 ? 0 : 1;
 }
 
+// The outline of a window in root coordinates: where both its bounding
+// and its input shapes lie (without shapes, its whole rectangle).
+std::vector<XRectangle> Outline(Geom g) {
+  std::vector<XRectangle> bounding, out;
+  for (int kind : {ShapeBounding, ShapeInput}) {
+    int count = 0, ordering = 0;
+    XRectangle* r = XShapeGetRectangles(desk.dpy, g.id, kind, &count, &ordering);
+    std::vector<XRectangle> rects(r, r + (r ? count : 0));
+    if (r) XFree(r);
+    if (kind == ShapeBounding) {
+      bounding = rects;
+      continue;
+    }
+    for (const XRectangle& a : bounding) {
+      for (const XRectangle& b : rects) {
+        const int x0 = a.x > b.x ? a.x : b.x, y0 = a.y > b.y ? a.y : b.y;
+        const int x1 = a.x + a.width < b.x + b.width ? a.x + a.width : b.x + b.width;
+        const int y1 = a.y + a.height < b.y + b.height ? a.y + a.height : b.y + b.height;
+        if (x1 > x0 && y1 > y0)
+          out.push_back({short(g.nx + x0), short(g.ny + y0), (unsigned short)(x1 - x0),
+                         (unsigned short)(y1 - y0)});
+      }
+    }
+  }
+  return out;
+}
+
+bool Inside(const std::vector<XRectangle>& rects, int x, int y) {
+  for (const XRectangle& r : rects) {
+    if (x >= r.x && x < r.x + r.width && y >= r.y && y < r.y + r.height) return true;
+  }
+  return false;
+}
+
+// A sprite drawn as its outline and nothing else, judged against a picture
+// of the desktop taken before the game started (BEFORE) and one of the
+// desktop with the scene (AFTER, "-" for the screen now; both binary PPMs
+// of the whole screen). Within MARGIN of the window's rectangle and above
+// row BOTTOM: every pixel outside the outlines of the scene's windows is
+// the desktop's as it was, and most pixels inside the sprite's outline
+// (at least PERCENT) are the sprite's own, not the desktop's. Exit 0 when
+// both hold and the outline is cut from the rectangle (or, given PIXELS,
+// covers exactly that many pixels).
+int DrawnAsOutline(const char* name, const char* before, const char* after, int margin, int bottom,
+                   int percent, long outlinePixels) {
+  static const char* const kScene[] = {"frmCon", "frmMan", "frmSea", "frmUki", "frmFish",
+                                       "frmC",   "frmL",   "frmR",   "frmV"};
+  constexpr int kSceneCount = int(sizeof kScene / sizeof kScene[0]);
+  Geom all[kSceneCount];
+  Scan(kScene, kSceneCount, all);
+  Geom me = GeomOf(name);
+  if (!me.found) {
+    printf("no window %s\n", name);
+    return 2;
+  }
+  const std::vector<XRectangle> mine = Outline(me);
+  std::vector<XRectangle> scene;
+  for (const Geom& g : all) {
+    if (!g.found) continue;
+    const std::vector<XRectangle> o = Outline(g);
+    scene.insert(scene.end(), o.begin(), o.end());
+  }
+  int bw = 0, bh = 0, aw = 0, ah = 0;
+  uint32_t* was = ReadPpm(before, &bw, &bh);
+  uint32_t* now = nullptr;
+  if (strcmp(after, "-") == 0) {
+    XWindowAttributes a;
+    XGetWindowAttributes(desk.dpy, desk.root, &a);
+    aw = a.width;
+    ah = a.height;
+    if (XImage* img = Grab(0, 0, aw, ah)) {
+      now = static_cast<uint32_t*>(malloc(sizeof *now * size_t(aw) * size_t(ah)));
+      for (int j = 0; now && j < ah; ++j) {
+        for (int i = 0; i < aw; ++i) {
+          int r, g, b;
+          Rgb(img, i, j, &r, &g, &b);
+          now[j * aw + i] = uint32_t(r << 16 | g << 8 | b);
+        }
+      }
+      XDestroyImage(img);
+    }
+  } else {
+    now = ReadPpm(after, &aw, &ah);
+  }
+  if (!was || !now || bw != aw || bh != ah) {
+    printf("cannot compare %s with %s\n", before, after);
+    free(was);
+    free(now);
+    return 2;
+  }
+  long stray = 0, looked = 0, inside = 0, drawn = 0;
+  for (int y = me.ny - margin; y < me.ny + me.nh + margin; ++y) {
+    for (int x = me.nx - margin; x < me.nx + me.nw + margin; ++x) {
+      if (x < 0 || y < 0 || x >= aw || y >= ah || y >= bottom) continue;
+      const bool changed = !Alike(was[y * aw + x], now[y * aw + x]);
+      if (Inside(mine, x, y)) {
+        ++inside;
+        drawn += changed;
+      } else if (!Inside(scene, x, y)) {
+        ++looked;
+        if (changed && stray++ < 8)
+          printf("(%d,%d) is %06x, the desktop was %06x\n", x, y, now[y * aw + x], was[y * aw + x]);
+      }
+    }
+  }
+  free(was);
+  free(now);
+  const long area = long(me.nw) * me.nh;
+  printf(
+      "%s: %ld of %ld pixels around the outline are not the desktop's; %ld of %ld inside it "
+      "drawn (outline %ld of the rectangle's %ld pixels)\n",
+      name, stray, looked, drawn, inside, inside, area);
+  const bool cut = inside > 0 && inside < area;
+  return stray == 0 && (outlinePixels ? inside == outlinePixels : cut) &&
+                 drawn * 100 >= inside * percent
+             ? 0
+             : 1;
+}
+
+// How many pixels of the rectangle differ between two PPM pictures of the
+// same size (exit 0: none).
+int Differ(const char* a, const char* b, int x, int y, int w, int h) {
+  int aw = 0, ah = 0, bw = 0, bh = 0;
+  uint32_t* pa = ReadPpm(a, &aw, &ah);
+  uint32_t* pb = ReadPpm(b, &bw, &bh);
+  long bad = -1;
+  if (pa && pb && aw == bw && ah == bh && x >= 0 && y >= 0 && w > 0 && h > 0 && x + w <= aw &&
+      y + h <= ah) {
+    bad = 0;
+    for (int j = y; j < y + h; ++j) {
+      for (int i = x; i < x + w; ++i) bad += !Alike(pa[j * aw + i], pb[j * aw + i]);
+    }
+  }
+  free(pa);
+  free(pb);
+  printf("%ld\n", bad);
+  return bad == 0 ? 0 : 1;
+}
+
 // Sets the desktop to one colour the way wallpaper setters do: a root
 // pixmap published in _XROOTPMAP_ID, which compositors paint behind all
 // windows. The pixmap outlives this process.
@@ -608,6 +928,26 @@ int Wallpaper(uint32_t rgb) {
   return 0;
 }
 
+// A desktop window in one colour, as desktop shells put under everything
+// (for window managers that paint no wallpaper of their own, or one that
+// changes). Runs until killed.
+int DesktopWindow(uint32_t rgb) {
+  const int screen = DefaultScreen(desk.dpy);
+  Window w =
+      XCreateSimpleWindow(desk.dpy, desk.root, 0, 0, unsigned(DisplayWidth(desk.dpy, screen)),
+                          unsigned(DisplayHeight(desk.dpy, screen)), 0, rgb, rgb);
+  XStoreName(desk.dpy, w, "marivo-desktop");
+  Atom type = XInternAtom(desk.dpy, "_NET_WM_WINDOW_TYPE_DESKTOP", False);
+  XChangeProperty(desk.dpy, w, XInternAtom(desk.dpy, "_NET_WM_WINDOW_TYPE", False), XA_ATOM, 32,
+                  PropModeReplace, reinterpret_cast<unsigned char*>(&type), 1);
+  XMapWindow(desk.dpy, w);
+  XFlush(desk.dpy);
+  for (;;) {
+    XEvent e;
+    XNextEvent(desk.dpy, &e);
+  }
+}
+
 // A compositing manager announces itself by owning this selection.
 int Composited(void) {
   char name[32];
@@ -617,9 +957,12 @@ int Composited(void) {
 
 int Usage(void) {
   fprintf(stderr,
-          "usage: marivo-player play [seconds] | geom NAME | pixel X Y | colours X Y W H |\n"
+          "usage: marivo-player play [seconds] | geom NAME | window NAME | pixel X Y | colours X Y "
+          "W H |\n"
           "       grab X Y W H FILE | scaled FILE X Y FACTOR [SX SY] |\n"
-          "       fringe NAME RRGGBB MARGIN BOTTOM | wallpaper RRGGBB | composited\n");
+          "       fringe NAME RRGGBB MARGIN BOTTOM | wallpaper RRGGBB | desktop RRGGBB |\n"
+          "       composited | outline NAME BEFORE AFTER MARGIN BOTTOM PERCENT [PIXELS] |\n"
+          "       differ A B X Y W H\n");
   return 2;
 }
 
@@ -650,6 +993,10 @@ int main(int argc, char** argv) {
     Geom g = GeomOf(argv[2]);
     if (g.found) printf("%d %d %d %d\n", g.w, g.h, g.x, g.y);
     rc = g.found ? 0 : 1;
+  } else if (strcmp(cmd, "window") == 0 && argc == 3) {
+    Geom g = GeomOf(argv[2]);
+    if (g.found) printf("%d %d %d %d\n", g.nw, g.nh, g.nx, g.ny);
+    rc = g.found ? 0 : 1;
   } else if (strcmp(cmd, "pixel") == 0 && argc == 4) {
     int r, g, b;
     rc = PixelAt(atoi(argv[2]), atoi(argv[3]), &r, &g, &b) ? 0 : 1;
@@ -661,8 +1008,15 @@ int main(int argc, char** argv) {
   } else if (strcmp(cmd, "scaled") == 0 && (argc == 6 || argc == 8)) {
     rc = Scaled(argv[2], atoi(argv[3]), atoi(argv[4]), atoi(argv[5]), argc == 8 ? atoi(argv[6]) : 0,
                 argc == 8 ? atoi(argv[7]) : 0);
+  } else if (strcmp(cmd, "desktop") == 0 && argc == 3) {
+    rc = DesktopWindow(uint32_t(strtoul(argv[2], nullptr, 16)));
   } else if (strcmp(cmd, "wallpaper") == 0 && argc == 3) {
     rc = Wallpaper(uint32_t(strtoul(argv[2], nullptr, 16)));
+  } else if (strcmp(cmd, "differ") == 0 && argc == 8) {
+    rc = Differ(argv[2], argv[3], atoi(argv[4]), atoi(argv[5]), atoi(argv[6]), atoi(argv[7]));
+  } else if (strcmp(cmd, "outline") == 0 && (argc == 8 || argc == 9)) {
+    rc = DrawnAsOutline(argv[2], argv[3], argv[4], atoi(argv[5]), atoi(argv[6]), atoi(argv[7]),
+                        argc == 9 ? atol(argv[8]) : 0);
   } else if (strcmp(cmd, "composited") == 0 && argc == 2) {
     rc = Composited();
   } else if (strcmp(cmd, "fringe") == 0 && argc == 6) {
