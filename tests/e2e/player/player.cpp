@@ -301,8 +301,11 @@ struct Rise {
     }
     if (samples == 0 || fish.ny != last) {
       ++tops;
-      trace += " " + std::to_string(fish.nx) + "," + std::to_string(fish.ny) + " " +
-               std::to_string(fish.nw) + "x" + std::to_string(fish.nh);
+      // Formatted in place: GCC 12 at -O3 misreads a chain of string
+      // concatenations here as an overlapping copy (-Wrestrict).
+      char step[64];
+      std::snprintf(step, sizeof step, " %d,%d %dx%d", fish.nx, fish.ny, fish.nw, fish.nh);
+      trace += step;
     }
     if (fish.ny < highest) highest = fish.ny;
     last = fish.ny;
