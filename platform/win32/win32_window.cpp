@@ -10,7 +10,9 @@
 #include <cstring>
 
 #include "platform/arith.h"
-#include "platform/win32/win32_layout.h"
+#include "platform/win32/win32_fonts.h"
+#include "platform/win32/win32_hit_test.h"
+#include "platform/win32/win32_region_scale.h"
 #include "platform/win32/win32_support.h"
 
 namespace marivo::win32 {

@@ -1,10 +1,14 @@
-// The Windows backend's desktop-independent parts, run on the build machine.
-#include "platform/win32/win32_layout.h"
-
+// The Windows backend's desktop-independent helpers, run on the build machine.
 #include <gtest/gtest.h>
 
 #include "catch/record.h"
 #include "platform/catalogue.h"
+#include "platform/win32/win32_dpi.h"
+#include "platform/win32/win32_fonts.h"
+#include "platform/win32/win32_hit_test.h"
+#include "platform/win32/win32_paths.h"
+#include "platform/win32/win32_pump_timing.h"
+#include "platform/win32/win32_text.h"
 
 namespace marivo::win32 {
 namespace {
