@@ -76,13 +76,14 @@ QColor ToQColor(Color color, const QColor& buttonFace) {
 
 QImage ToQImage(const assets::Image& image) {
   QImage out(image.width, image.height, QImage::Format_RGB32);
-  if (image.pixels == nullptr) {
+  const std::uint32_t* pixels = image.Pixels();
+  if (pixels == nullptr) {
     out.fill(Qt::black);
     return out;
   }
   for (int y = 0; y < image.height; ++y) {
     auto* line = reinterpret_cast<QRgb*>(out.scanLine(y));
-    for (int x = 0; x < image.width; ++x) line[x] = 0xFF000000u | image.At(x, y);
+    for (int x = 0; x < image.width; ++x) line[x] = 0xFF000000u | pixels[y * image.width + x];
   }
   return out;
 }
