@@ -23,6 +23,8 @@
 #include <system_error>
 #include <vector>
 
+#include "platform/paths.h"
+
 #ifndef _WIN32
 #include <dirent.h>
 #include <fcntl.h>
@@ -181,13 +183,6 @@ bool WriteAll(int fd, const std::string& content) {
     done += static_cast<std::size_t>(n);
   }
   return true;
-}
-
-std::string FolderOf(const std::string& path) {
-  const std::size_t slash = path.rfind('/');
-  if (slash == std::string::npos) return ".";
-  if (slash == 0) return "/";
-  return path.substr(0, slash);
 }
 
 // Whether `name` is one of our own temporaries for the file `base`: the

@@ -8,6 +8,8 @@
 #include <cerrno>
 #include <cstdlib>
 
+#include "platform/paths.h"
+
 namespace marivo::posix {
 
 FileAccess ProbeFile(const std::string& path) {
@@ -23,11 +25,9 @@ FileAccess ProbeFile(const std::string& path) {
   // Replacing the record writes a new file beside it and renames it over
   // the old one: that needs the folder, and the file itself must be
   // writable for the run to be allowed to change it at all.
-  const auto slash = path.find_last_of('/');
-  const std::string folder = slash == std::string::npos ? "." : path.substr(0, slash + 1);
   // A file marked read-only for everyone stays as it is, even for root.
   if ((info.st_mode & 0222) == 0 || ::faccessat(AT_FDCWD, path.c_str(), W_OK, AT_EACCESS) != 0 ||
-      !FolderWritable(folder)) {
+      !FolderWritable(FolderOf(path))) {
     return FileAccess::ReadOnly;
   }
   return FileAccess::ReadWrite;

@@ -122,7 +122,7 @@ std::string WholeScaleFactors(const std::string& setting) {
     const double factor = std::strtod(value.c_str(), &rest);
     if (!value.empty() && rest != nullptr && *rest == '\0' && std::isfinite(factor)) {
       // Halves up, as Qt rounds a screen's factor (1.5 becomes 2).
-      const std::int32_t whole = std::max<std::int32_t>(1, Floor(std::min(factor, 64.0) + 0.5));
+      const std::int32_t whole = std::max<std::int32_t>(1, NearestHalfUp(std::min(factor, 64.0)));
       out += name + std::to_string(whole);
     } else {
       out += entry;

@@ -27,7 +27,7 @@ ScreenInfo MetricsFromDesktop(int screenWidth, int screenHeight, int workAreaBot
 
 int ScaleForDpi(int dpi) {
   if (dpi <= 0) return 1;
-  return std::max(1, (dpi + 48) / 96);
+  return std::max(1, NearestHalfUp(dpi / 96.0));
 }
 
 ScaledDesktop ScaleDesktop(int screenWidth, int screenHeight, int workAreaBottom, int captionHeight,

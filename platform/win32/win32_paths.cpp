@@ -9,11 +9,8 @@ ModulePath SplitModulePath(std::string_view fullPath) {
   const std::size_t slash = fullPath.find_last_of("\\/");
   std::string_view file = fullPath;
   if (slash != std::string_view::npos) {
-    result.folder = std::string(fullPath.substr(0, slash));
+    result.folder = FolderOf(fullPath);
     file = fullPath.substr(slash + 1);
-    // A drive root keeps its backslash: "D:" alone names the drive's
-    // current folder, not its root.
-    if (result.folder.size() == 2 && result.folder[1] == ':') result.folder += '\\';
   }
   const std::size_t dot = file.find_last_of('.');
   result.exeName =
@@ -45,13 +42,6 @@ std::vector<std::string> FolderChain(std::string_view folder) {
     at = end + 1;
   }
   return chain;
-}
-
-std::string FolderOf(std::string_view path) {
-  const std::size_t slash = path.find_last_of("\\/");
-  if (slash == std::string_view::npos) return ".";
-  if (slash == 2 && path[1] == ':') return std::string(path.substr(0, 3));
-  return std::string(path.substr(0, slash == 0 ? 1 : slash));
 }
 
 }  // namespace marivo::win32

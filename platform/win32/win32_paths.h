@@ -7,6 +7,8 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/paths.h"
+
 namespace marivo::win32 {
 
 // The executable's folder and its name without the extension, from the
@@ -18,12 +20,15 @@ struct ModulePath {
 };
 ModulePath SplitModulePath(std::string_view fullPath);
 
+// The folder part of a file path ("." for a bare name; "C:\" keeps its
+// backslash): the shared helper, with Windows' separators.
+inline std::string FolderOf(std::string_view path) {
+  return marivo::FolderOf(path, PathStyle::Windows);
+}
+
 // The folders to create, outermost first, for `folder` and its parents:
 // the drive ("C:\") or share ("\\server\share") they live on is not
 // among them. Backslashes and slashes both separate.
 std::vector<std::string> FolderChain(std::string_view folder);
-
-// The folder part of a file path ("." for a bare name).
-std::string FolderOf(std::string_view path);
 
 }  // namespace marivo::win32
