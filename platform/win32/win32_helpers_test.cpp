@@ -16,18 +16,7 @@ namespace {
 // A window's state as the window layer makes it from the design.
 WindowState StateOf(WindowId id) {
   WindowState s;
-  for (const ControlDesign& d : Design(id).controls) {
-    ControlState c;
-    c.design = &d;
-    c.left = d.left;
-    c.top = d.top;
-    c.width = d.width;
-    c.height = d.height;
-    c.visible = d.visible;
-    c.caption = std::string(d.caption);
-    c.picture = d.picture;
-    s.controls.push_back(c);
-  }
+  for (const ControlDesign& d : Design(id).controls) s.controls.push_back(DesignedState(d));
   return s;
 }
 
