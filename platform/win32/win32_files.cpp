@@ -12,7 +12,7 @@
 
 #include "platform/profile.h"
 #include "platform/win32/win32_backend.h"
-#include "platform/win32/win32_layout.h"
+#include "platform/win32/win32_paths.h"
 #include "platform/win32/win32_support.h"
 
 namespace marivo::win32 {
