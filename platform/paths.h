@@ -23,4 +23,11 @@ inline std::string FolderOf(std::string_view path, PathStyle style = PathStyle::
   return std::string(path.substr(0, slash));
 }
 
+// The name part of `path`: what comes after its last separator (all of it
+// when there is none).
+inline std::string NameOf(std::string_view path, PathStyle style = PathStyle::Posix) {
+  const std::size_t slash = path.find_last_of(style == PathStyle::Windows ? "\\/" : "/");
+  return std::string(slash == std::string_view::npos ? path : path.substr(slash + 1));
+}
+
 }  // namespace marivo

@@ -260,11 +260,6 @@ bool IsTemporaryOf(std::string_view name, std::string_view fileName) {
 #ifndef _WIN32
 namespace {
 
-std::string NameOf(const std::string& path) {
-  const std::size_t slash = path.rfind('/');
-  return slash == std::string::npos ? path : path.substr(slash + 1);
-}
-
 bool WriteAll(int fd, std::string_view content) {
   std::size_t done = 0;
   while (done < content.size()) {

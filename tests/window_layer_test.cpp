@@ -249,7 +249,7 @@ TEST(WindowLayer, RegionRecordsAreCheckedLikeTheDesktopDoes) {
 }
 
 // The small helpers every backend shares.
-TEST(WindowLayer, EachSystemFindsTheFolderOfAPathAlike) {
+TEST(WindowLayer, EachSystemFindsTheFolderAndNameOfAPathAlike) {
   EXPECT_EQ(FolderOf("/home/u/.config/marivo2/marivo2.ini"), "/home/u/.config/marivo2");
   EXPECT_EQ(FolderOf("/marivo2.ini"), "/");
   EXPECT_EQ(FolderOf("marivo2.ini"), ".");
@@ -259,6 +259,12 @@ TEST(WindowLayer, EachSystemFindsTheFolderOfAPathAlike) {
   EXPECT_EQ(FolderOf("D:\\marivo2.ini", PathStyle::Windows), "D:\\");  // the root, not "D:"
   EXPECT_EQ(FolderOf("\\marivo2.ini", PathStyle::Windows), "\\");
   EXPECT_EQ(FolderOf("marivo2.ini", PathStyle::Windows), ".");
+  // And the name after the folder.
+  EXPECT_EQ(NameOf("/home/u/.config/marivo2/marivo2.ini"), "marivo2.ini");
+  EXPECT_EQ(NameOf("marivo2.ini"), "marivo2.ini");
+  EXPECT_EQ(NameOf("games/a\\b.ini"), "a\\b.ini");
+  EXPECT_EQ(NameOf("C:\\Games/sub\\marivo2.ini", PathStyle::Windows), "marivo2.ini");
+  EXPECT_EQ(NameOf("D:\\", PathStyle::Windows), "");
 }
 
 TEST(WindowLayer, ScaleFactorsRoundHalvesUpUnlikeTheGame) {

@@ -6,15 +6,10 @@ namespace marivo::win32 {
 
 ModulePath SplitModulePath(std::string_view fullPath) {
   ModulePath result;
-  const std::size_t slash = fullPath.find_last_of("\\/");
-  std::string_view file = fullPath;
-  if (slash != std::string_view::npos) {
-    result.folder = FolderOf(fullPath);
-    file = fullPath.substr(slash + 1);
-  }
+  if (fullPath.find_first_of("\\/") != std::string_view::npos) result.folder = FolderOf(fullPath);
+  const std::string file = NameOf(fullPath);
   const std::size_t dot = file.find_last_of('.');
-  result.exeName =
-      std::string(dot == std::string_view::npos || dot == 0 ? file : file.substr(0, dot));
+  result.exeName = dot == std::string::npos || dot == 0 ? file : file.substr(0, dot);
   return result;
 }
 

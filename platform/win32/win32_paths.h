@@ -1,4 +1,4 @@
-// Paths on Windows: the executable's folder and name, a file's folder,
+// Paths on Windows: the executable's folder and name, a file's folder and name,
 // the folders to create for the per-user record. Free of <windows.h>, so that it is tested on every
 // build machine.
 #pragma once
@@ -24,6 +24,11 @@ ModulePath SplitModulePath(std::string_view fullPath);
 // backslash): the shared helper, with Windows' separators.
 inline std::string FolderOf(std::string_view path) {
   return marivo::FolderOf(path, PathStyle::Windows);
+}
+
+// The name part of a file path, after its last backslash or slash.
+inline std::string NameOf(std::string_view path) {
+  return marivo::NameOf(path, PathStyle::Windows);
 }
 
 // The folders to create, outermost first, for `folder` and its parents:
