@@ -1,7 +1,9 @@
 #include "assets/images.h"
 
 #include <array>
+#include <atomic>
 #include <cstddef>
+#include <mutex>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -32,36 +34,27 @@ void detail::Expand(const PackedImage& packed, std::uint32_t* out) {
 
 namespace {
 
-// Every picture expanded to 0xRRGGBB pixels, made once at first use and
-// never changed afterwards; the Image records point into `pixels`.
-struct ExpandedTable {
-  std::vector<std::uint32_t> pixels;
+// The stored pictures' records, made at first use, and each one's pixels,
+// expanded the first time they are asked for. The records never change;
+// each picture's pixels are written once, under its once-flag, and then
+// stay put, so the pointers handed out remain valid for the whole run.
+struct StoredTable {
+  StoredTable() {
+    for (int i = 0; i < detail::kImageCount; ++i) {
+      const detail::PackedImage& packed = detail::kPackedImages[i];
+      images[i] = Image{packed.width, packed.height, nullptr, packed.name, i};
+      pointers[i] = &images[i];
+    }
+  }
   std::array<Image, detail::kImageCount> images;
   std::array<const Image*, detail::kImageCount> pointers;
+  std::array<std::once_flag, detail::kImageCount> expanded;
+  std::array<std::vector<std::uint32_t>, detail::kImageCount> pixels;
+  std::atomic<std::size_t> expandedPixels{0};
 };
 
-ExpandedTable ExpandAll() {
-  ExpandedTable table;
-  std::size_t total = 0;
-  for (const detail::PackedImage& packed : detail::kPackedImages) {
-    total += static_cast<std::size_t>(packed.width) * packed.height;
-  }
-  // Sized once, so the pointers handed out below stay valid.
-  table.pixels.resize(total);
-  std::size_t offset = 0;
-  for (int i = 0; i < detail::kImageCount; ++i) {
-    const detail::PackedImage& packed = detail::kPackedImages[i];
-    std::uint32_t* pixels = table.pixels.data() + offset;
-    detail::Expand(packed, pixels);
-    table.images[i] = Image{packed.width, packed.height, pixels, packed.name};
-    table.pointers[i] = &table.images[i];
-    offset += static_cast<std::size_t>(packed.width) * packed.height;
-  }
-  return table;
-}
-
-const ExpandedTable& Table() {
-  static const ExpandedTable table = ExpandAll();
+StoredTable& Table() {
+  static StoredTable table;
   return table;
 }
 
@@ -104,6 +97,23 @@ const Image& CertificatePicture() {
 
 std::span<const Image* const> AllImages() {
   return Table().pointers;
+}
+
+const std::uint32_t* Image::Pixels() const {
+  if (given != nullptr || stored < 0 || stored >= detail::kImageCount) return given;
+  StoredTable& table = Table();
+  std::call_once(table.expanded[stored], [&table, this] {
+    const detail::PackedImage& packed = detail::kPackedImages[stored];
+    std::vector<std::uint32_t> pixels(static_cast<std::size_t>(packed.width) * packed.height);
+    detail::Expand(packed, pixels.data());
+    table.pixels[stored] = std::move(pixels);
+    table.expandedPixels += table.pixels[stored].size();
+  });
+  return table.pixels[stored].data();
+}
+
+std::size_t detail::ExpandedPixelCount() {
+  return Table().expandedPixels.load();
 }
 
 }  // namespace marivo::assets

@@ -2,13 +2,15 @@
 //
 // The sources are XPM files under assets/; the build stores them in the
 // program (compactly, as palettes and colour indices), so the program needs
-// no files at run time. The first call of any accessor below expands every
-// picture once; the pixels then stay put, unchanged, for the whole run.
+// no files at run time. A picture is expanded to its pixels the first time
+// they are asked for (a start-up shows a handful of the 106), once; they
+// then stay put, unchanged, for the whole run.
 // Pixels are opaque 0xRRGGBB values, row-major from the top-left corner. Transparency is not a
 // property of the pictures: sprite windows are cut to their outline by the
 // shape records in shapes/, which were derived from the same sprites.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <span>
 
@@ -17,10 +19,14 @@ namespace marivo::assets {
 struct Image {
   int width = 0;
   int height = 0;
-  const std::uint32_t* pixels = nullptr;  // width * height values, 0xRRGGBB
-  const char* name = "";                  // source name, for contact sheets and journals
+  const std::uint32_t* given = nullptr;  // pixels at hand (a picture made by a test or tool)
+  const char* name = "";                 // source name, for contact sheets and journals
+  int stored = -1;                       // which stored picture, expanded at first use
 
-  std::uint32_t At(int x, int y) const { return pixels[y * width + x]; }
+  // The width * height pixels, 0xRRGGBB; null for a picture without any.
+  // Thread-safe; a stored picture is expanded by the first call.
+  const std::uint32_t* Pixels() const;
+  std::uint32_t At(int x, int y) const { return Pixels()[y * width + x]; }
 };
 
 // The angler, 50 x 48 on black; frame i goes with shape slot i.
@@ -46,5 +52,10 @@ const Image& CertificatePicture();
 
 // Every embedded picture, for tools and tests.
 std::span<const Image* const> AllImages();
+
+namespace detail {
+// How many pixels have been expanded so far in this run.
+std::size_t ExpandedPixelCount();
+}  // namespace detail
 
 }  // namespace marivo::assets

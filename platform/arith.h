@@ -43,6 +43,13 @@ inline std::int32_t Floor(double x) {
   return Nearest(std::floor(x));
 }
 
+// Nearest whole number with a half going up (1.5 to 2, 2.5 to 3): how a
+// desktop's scale factor is made whole, as Qt rounds a screen's own factor.
+// Not for the game's arithmetic, where a half goes to the even neighbour.
+inline std::int32_t NearestHalfUp(double x) {
+  return Floor(x + 0.5);
+}
+
 // Integer division: both operands rounded with Nearest, quotient truncated
 // toward zero. A zero divisor yields 0 rather than trapping.
 inline std::int32_t Div(double a, double b) {

@@ -41,25 +41,7 @@ void Form::ResetToDesign() {
     s.top = double(Nearest((platform_.ScreenHeight() - s.height) / 2 / ty)) * ty;
   }
   s.controls.reserve(design_.controls.size());
-  for (const ControlDesign& d : design_.controls) {
-    ControlState c;
-    c.design = &d;
-    c.left = d.left;
-    c.top = d.top;
-    c.width = d.width;
-    c.height = d.height;
-    c.x1 = d.x1;
-    c.y1 = d.y1;
-    c.x2 = d.x2;
-    c.y2 = d.y2;
-    c.visible = d.visible;
-    c.backColor = d.backColor;
-    c.caption = std::string(d.caption);
-    c.picture = d.picture;
-    c.interval = d.interval;
-    c.enabled = d.enabled;
-    s.controls.push_back(std::move(c));
-  }
+  for (const ControlDesign& d : design_.controls) s.controls.push_back(DesignedState(d));
   state_ = std::move(s);
 }
 

@@ -20,6 +20,8 @@
 
 #include <vector>
 
+#include "platform/paths.h"
+
 #ifndef _WIN32
 #include <dirent.h>
 #include <fcntl.h>
@@ -257,18 +259,6 @@ bool IsTemporaryOf(std::string_view name, std::string_view fileName) {
 
 #ifndef _WIN32
 namespace {
-
-std::string FolderOf(const std::string& path) {
-  const std::size_t slash = path.rfind('/');
-  if (slash == std::string::npos) return ".";
-  if (slash == 0) return "/";
-  return path.substr(0, slash);
-}
-
-std::string NameOf(const std::string& path) {
-  const std::size_t slash = path.rfind('/');
-  return slash == std::string::npos ? path : path.substr(slash + 1);
-}
 
 bool WriteAll(int fd, std::string_view content) {
   std::size_t done = 0;

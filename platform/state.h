@@ -34,6 +34,27 @@ struct ControlState {
   std::uint64_t order = 0;  // creation order, breaks ties between timers due together
 };
 
+// A control as its window loads it: every value as designed.
+inline ControlState DesignedState(const ControlDesign& d) {
+  ControlState c;
+  c.design = &d;
+  c.left = d.left;
+  c.top = d.top;
+  c.width = d.width;
+  c.height = d.height;
+  c.x1 = d.x1;
+  c.y1 = d.y1;
+  c.x2 = d.x2;
+  c.y2 = d.y2;
+  c.visible = d.visible;
+  c.backColor = d.backColor;
+  c.caption = std::string(d.caption);
+  c.picture = d.picture;
+  c.interval = d.interval;
+  c.enabled = d.enabled;
+  return c;
+}
+
 // One line of text printed on a window's drawing surface.
 struct TextRun {
   double x = 0, y = 0;  // twips within the client area

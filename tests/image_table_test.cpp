@@ -4,12 +4,16 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
+#include <cstdlib>
 #include <stdexcept>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "assets/images.h"
+#include "platform/catalogue.h"
 #include "tools/picture_set.h"
 #include "tools/xpm_reader.h"
 
@@ -29,7 +33,8 @@ std::uint64_t Fingerprint() {
   for (const assets::Image* image : assets::AllImages()) {
     mix(static_cast<std::uint32_t>(image->width));
     mix(static_cast<std::uint32_t>(image->height));
-    for (int i = 0; i < image->width * image->height; ++i) mix(image->pixels[i]);
+    const std::uint32_t* pixels = image->Pixels();
+    for (int i = 0; i < image->width * image->height; ++i) mix(pixels[i]);
   }
   return hash;
 }
@@ -65,12 +70,37 @@ TEST(ImageTable, PicturesAreExpandedOnceAndStayPut) {
   EXPECT_EQ(&assets::ManFrame(3), all[assets::detail::kManFirst + 3]);
   EXPECT_EQ(&assets::HookPicture(), all[assets::detail::kHookIndex]);
   EXPECT_EQ(&assets::CertificatePicture(), all[assets::detail::kCertificateIndex]);
-  EXPECT_EQ(assets::FishPicture(7).pixels, all[assets::detail::kFishFirst + 7]->pixels);
+  const std::uint32_t* fish = assets::FishPicture(7).Pixels();
+  EXPECT_EQ(fish, all[assets::detail::kFishFirst + 7]->Pixels());
+  const std::size_t expanded = assets::detail::ExpandedPixelCount();
+  EXPECT_EQ(assets::FishPicture(7).Pixels(), fish);
+  EXPECT_EQ(assets::detail::ExpandedPixelCount(), expanded) << "expanded only once";
   // No two pictures share or overlap their pixels.
-  for (std::size_t i = 1; i < all.size(); ++i) {
-    EXPECT_GE(all[i]->pixels, all[i - 1]->pixels + all[i - 1]->width * all[i - 1]->height)
-        << all[i]->name;
+  std::vector<std::pair<const std::uint32_t*, const std::uint32_t*>> spans;
+  for (const assets::Image* image : all) {
+    spans.emplace_back(image->Pixels(), image->Pixels() + image->width * image->height);
   }
+  std::sort(spans.begin(), spans.end());
+  for (std::size_t i = 1; i < spans.size(); ++i) EXPECT_GE(spans[i].first, spans[i - 1].second);
+}
+
+// A start shows a handful of the pictures: the rest are not expanded, which
+// keeps some 600 KB of pixels out of memory. Run in a fresh process (gtest
+// starts the test program again for it), since the other tests expand
+// every picture.
+TEST(ImageTableDeathTest, OnlyThePicturesAskedForAreExpanded) {
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  EXPECT_EXIT(
+      {
+        // The whole catalogue of windows refers to every picture.
+        for (const WindowDesign& design : AllDesigns()) (void)design;
+        const bool none = assets::detail::ExpandedPixelCount() == 0;
+        assets::ManFrame(0).Pixels();
+        assets::ManFrame(0).Pixels();
+        const bool one = assets::detail::ExpandedPixelCount() == 50 * 48;
+        std::exit(none && one ? 0 : 1);
+      },
+      ::testing::ExitedWithCode(0), "");
 }
 
 TEST(ImageTable, EverySourceFitsAPaletteSoNothingIsStoredRaw) {

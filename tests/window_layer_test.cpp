@@ -4,7 +4,9 @@
 
 #include <vector>
 
+#include "platform/arith.h"
 #include "platform/model/model_backend.h"
+#include "platform/paths.h"
 #include "platform/platform.h"
 
 namespace marivo {
@@ -244,6 +246,34 @@ TEST(WindowLayer, RegionRecordsAreCheckedLikeTheDesktopDoes) {
   EXPECT_EQ(rig.probe.SetShape(empty, 0, 60), ShapeResult::RegionFailed);
   rig.model.RefuseNextShape();
   EXPECT_EQ(rig.probe.SetShape(&rec, 48, 1), ShapeResult::WindowRefused);
+}
+
+// The small helpers every backend shares.
+TEST(WindowLayer, EachSystemFindsTheFolderAndNameOfAPathAlike) {
+  EXPECT_EQ(FolderOf("/home/u/.config/marivo2/marivo2.ini"), "/home/u/.config/marivo2");
+  EXPECT_EQ(FolderOf("/marivo2.ini"), "/");
+  EXPECT_EQ(FolderOf("marivo2.ini"), ".");
+  EXPECT_EQ(FolderOf("games/a\\b.ini"), "games");  // a backslash is part of a Linux name
+  EXPECT_EQ(FolderOf("C:\\Games\\marivo2.ini", PathStyle::Windows), "C:\\Games");
+  EXPECT_EQ(FolderOf("C:/Games/marivo2.ini", PathStyle::Windows), "C:/Games");
+  EXPECT_EQ(FolderOf("D:\\marivo2.ini", PathStyle::Windows), "D:\\");  // the root, not "D:"
+  EXPECT_EQ(FolderOf("\\marivo2.ini", PathStyle::Windows), "\\");
+  EXPECT_EQ(FolderOf("marivo2.ini", PathStyle::Windows), ".");
+  // And the name after the folder.
+  EXPECT_EQ(NameOf("/home/u/.config/marivo2/marivo2.ini"), "marivo2.ini");
+  EXPECT_EQ(NameOf("marivo2.ini"), "marivo2.ini");
+  EXPECT_EQ(NameOf("games/a\\b.ini"), "a\\b.ini");
+  EXPECT_EQ(NameOf("C:\\Games/sub\\marivo2.ini", PathStyle::Windows), "marivo2.ini");
+  EXPECT_EQ(NameOf("D:\\", PathStyle::Windows), "");
+}
+
+TEST(WindowLayer, ScaleFactorsRoundHalvesUpUnlikeTheGame) {
+  EXPECT_EQ(NearestHalfUp(1.25), 1);
+  EXPECT_EQ(NearestHalfUp(1.5), 2);
+  EXPECT_EQ(NearestHalfUp(2.5), 3);
+  EXPECT_EQ(Nearest(2.5), 2);  // the game's own rounding goes to the even neighbour
+  EXPECT_EQ(NearestHalfUp(2.49), 2);
+  EXPECT_EQ(NearestHalfUp(0.5), 1);
 }
 
 }  // namespace

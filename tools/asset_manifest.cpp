@@ -2,6 +2,8 @@
 
 #include <array>
 #include <cstdio>
+#include <fstream>
+#include <sstream>
 #include <stdexcept>
 
 namespace marivo::art {
@@ -153,6 +155,18 @@ bool SourceForFileName(const std::string& path, ShapeSource* source, int* index)
   *source = SpriteShapeSource(slot);
   *index = slot;
   return true;
+}
+
+bool WriteIfChanged(const std::string& path, const std::string& content) {
+  {
+    std::ifstream existing(path, std::ios::binary);
+    std::ostringstream old;
+    old << existing.rdbuf();
+    if (existing && old.str() == content) return true;
+  }
+  std::ofstream file(path, std::ios::binary | std::ios::trunc);
+  file << content;
+  return static_cast<bool>(file.flush());
 }
 
 }  // namespace marivo::art

@@ -92,4 +92,9 @@ std::string MaskFileFor(const std::string& file);
 // when the name is not one of ours.
 bool SourceForFileName(const std::string& path, ShapeSource* source, int* index);
 
+// Writes a generated source file only when its content changed, so that an
+// unrelated picture edit does not recompile what depends on it. False when
+// the file cannot be written.
+bool WriteIfChanged(const std::string& path, const std::string& content);
+
 }  // namespace marivo::art

@@ -111,15 +111,7 @@ int Generate(const std::string& assetsDir, const std::string& outPath) {
   }
   out << "};\n\n}  // namespace marivo::assets::detail\n";
 
-  {
-    std::ifstream existing(outPath, std::ios::binary);
-    std::ostringstream old;
-    old << existing.rdbuf();
-    if (existing && old.str() == out.str()) return 0;
-  }
-  std::ofstream file(outPath, std::ios::binary | std::ios::trunc);
-  file << out.str();
-  if (!file.flush()) {
+  if (!WriteIfChanged(outPath, out.str())) {
     std::fprintf(stderr, "imagegen: cannot write %s\n", outPath.c_str());
     return 1;
   }

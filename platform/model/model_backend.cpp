@@ -475,7 +475,7 @@ std::vector<std::uint32_t> ModelBackend::Composite() const {
       if (x >= 0 && y >= 0 && x < cw && y < ch) client[std::size_t(y) * cw + x] = c;
     };
     auto blit = [&](const assets::Image* img, int ox, int oy, int maxW, int maxH) {
-      if (img == nullptr || img->pixels == nullptr) return;
+      if (img == nullptr || img->Pixels() == nullptr) return;
       for (int y = 0; y < std::min(img->height, maxH); ++y) {
         for (int x = 0; x < std::min(img->width, maxW); ++x) cplot(ox + x, oy + y, img->At(x, y));
       }

@@ -9,6 +9,7 @@
 #include <cerrno>
 #include <cstdlib>
 
+#include "platform/paths.h"
 #include "platform/profile.h"
 
 namespace marivo::posix {
@@ -31,11 +32,9 @@ FileAccess ProbeFile(const std::string& path) {
   // Replacing the record writes a new file beside it and renames it over
   // the old one: that needs the folder, and the file itself must be
   // writable for the run to be allowed to change it at all.
-  const auto slash = target.find_last_of('/');
-  const std::string folder = slash == std::string::npos ? "." : target.substr(0, slash + 1);
   // A file marked read-only for everyone stays as it is, even for root.
   if ((info.st_mode & 0222) == 0 || ::faccessat(AT_FDCWD, target.c_str(), W_OK, AT_EACCESS) != 0 ||
-      !FolderWritable(folder)) {
+      !FolderWritable(FolderOf(target))) {
     return FileAccess::ReadOnly;
   }
   return FileAccess::ReadWrite;

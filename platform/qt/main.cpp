@@ -8,6 +8,7 @@
 #include "platform/qt/qt_backend.h"
 #include "platform/qt/qt_support.h"
 #include "platform/qt/signal_watch.h"
+#include "platform/qt/startup_trace.h"
 #include "platform/random.h"
 #include "scene/game.h"
 
@@ -45,6 +46,8 @@ bool Set(const char* name) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  // Timings of the start, for the benchmark, when asked for.
+  marivo::qt::StartupTrace trace(Set("MARIVO2_REPORT_SHOWN"));
   if (!Set("QT_QPA_PLATFORM")) {
     if (!Set("DISPLAY")) {
       std::fprintf(stderr, kNoDesktop, "no DISPLAY is set");
@@ -69,8 +72,10 @@ int main(int argc, char** argv) {
   QApplication::setApplicationName("marivo2");
 
   marivo::qt::QtBackend::Options options;
-  options.reportShown = Set("MARIVO2_REPORT_SHOWN");
+  options.trace = &trace;
+  options.fontsInBackground = true;
   options.testSeed = marivo::TestSeedFrom(std::getenv("MARIVO2_TEST_SEED"));
   marivo::qt::QtBackend backend(options);
+  trace.EndPhase("qt-setup");
   return marivo::RunGame(backend);
 }

@@ -7,6 +7,7 @@
 #include <QCursor>
 #include <QDateTime>
 #include <QFileInfo>
+#include <QFontDatabase>
 #include <QFontMetrics>
 #include <QMenu>
 #include <QMessageBox>
@@ -16,7 +17,6 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
-#include <ctime>
 
 #include "platform/arith.h"
 #include "platform/platform.h"
@@ -69,6 +69,7 @@ QString ToQString(const std::string& text) {
 }  // namespace
 
 QtBackend::QtBackend(Options options) : options_(options) {
+  if (options_.trace != nullptr) trace_ = options_.trace;
   clock_.start();
   waitTimer_.setSingleShot(true);
   waitTimer_.setTimerType(Qt::PreciseTimer);
@@ -107,6 +108,25 @@ QtBackend::QtBackend(Options options) : options_(options) {
     });
     app->installNativeEventFilter(destroyWatch_.get());
   }
+  if (options_.fontsInBackground) {
+    // Qt reads every installed font before the first text can be measured
+    // or drawn: tens of milliseconds with a large collection, which would
+    // otherwise stand between the start and the scene. Qt's font database
+    // is thread-safe; filled here, it serves every thread.
+    fontsReady_ = false;
+    fontLoader_ = std::thread([this] {
+      if (options_.beforeFontLoad) options_.beforeFontLoad();
+      QFontDatabase::families(QFontDatabase::Japanese);
+      QMetaObject::invokeMethod(
+          &waitTimer_, [this] { OnFontsReady(); }, Qt::QueuedConnection);
+    });
+  }
+}
+
+void QtBackend::OnFontsReady() {
+  if (fontLoader_.joinable()) fontLoader_.join();
+  fontsReady_ = true;
+  for (QWidget* w : QApplication::topLevelWidgets()) w->update();
 }
 
 void QtBackend::WatchScreen(QScreen* screen) {
@@ -133,6 +153,7 @@ void QtBackend::PostScreenChanged() {
 }
 
 QtBackend::~QtBackend() {
+  if (fontLoader_.joinable()) fontLoader_.join();
   if (destroyWatch_ && qGuiApp != nullptr) qGuiApp->removeNativeEventFilter(destroyWatch_.get());
 }
 
@@ -313,6 +334,7 @@ std::unique_ptr<NativeRegion> QtBackend::BuildRegion(const void* data, std::uint
 const QImage& QtBackend::ImageFor(const assets::Image* image) {
   auto it = images_.find(image);
   if (it == images_.end()) {
+    StartupTrace::Scope timed(*trace_, StartupTrace::Part::Pictures);
     it = images_.emplace(image, image != nullptr ? ToQImage(*image) : QImage()).first;
   }
   return it->second;
@@ -322,11 +344,15 @@ const QFont& QtBackend::Font(const FontDesign& design) {
   const std::string key = std::string(design.face != nullptr ? design.face : "") + "|" +
                           std::to_string(design.points) + (design.bold ? "|b" : "|");
   auto it = fonts_.find(key);
-  if (it == fonts_.end()) it = fonts_.emplace(key, FontFor(design)).first;
+  if (it == fonts_.end()) {
+    StartupTrace::Scope timed(*trace_, StartupTrace::Part::Fonts);
+    it = fonts_.emplace(key, FontFor(design)).first;
+  }
   return it->second;
 }
 
 int QtBackend::TextWidthPx(const FontDesign& font, std::string_view text) {
+  StartupTrace::Scope timed(*trace_, StartupTrace::Part::Fonts);
   const QString s = QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
   return QFontMetrics(Font(font)).horizontalAdvance(s);
 }
@@ -406,43 +432,53 @@ void QtBackend::Randomize() {
 
 std::string QtBackend::ReadProfileString(const std::string& section, const std::string& key,
                                          const std::string& path) {
+  StartupTrace::Scope timed(*trace_, StartupTrace::Part::Record);
   return profile::Read(section, key, path);
 }
 
 bool QtBackend::WriteProfileString(const std::string& section, const std::string& key,
                                    const std::string& value, const std::string& path) {
+  StartupTrace::Scope timed(*trace_, StartupTrace::Part::Record);
   return profile::Write(section, key, value, path);
 }
 
 std::string QtBackend::AppPath() {
+  StartupTrace::Scope timed(*trace_, StartupTrace::Part::Record);
   return QCoreApplication::applicationDirPath().toStdString();
 }
 
 std::string QtBackend::AppExeName() {
+  StartupTrace::Scope timed(*trace_, StartupTrace::Part::Record);
   return QFileInfo(QCoreApplication::applicationFilePath()).completeBaseName().toStdString();
 }
 
 std::string QtBackend::UserSettingsDir() {
+  StartupTrace::Scope timed(*trace_, StartupTrace::Part::Record);
   return UserSettingsDirFrom(std::getenv("XDG_CONFIG_HOME"), std::getenv("HOME"));
 }
 
 FileAccess QtBackend::ProbeFile(const std::string& path) {
+  StartupTrace::Scope timed(*trace_, StartupTrace::Part::Record);
   return posix::ProbeFile(path);
 }
 
 bool QtBackend::FolderWritable(const std::string& folder) {
+  StartupTrace::Scope timed(*trace_, StartupTrace::Part::Record);
   return posix::FolderWritable(folder);
 }
 
 bool QtBackend::MakeFolder(const std::string& folder) {
+  StartupTrace::Scope timed(*trace_, StartupTrace::Part::Record);
   return posix::MakeFolder(folder);
 }
 
 bool QtBackend::CopyFile(const std::string& from, const std::string& to) {
+  StartupTrace::Scope timed(*trace_, StartupTrace::Part::Record);
   return posix::CopyFile(from, to);
 }
 
 bool QtBackend::ClaimSingleInstance() {
+  StartupTrace::Scope timed(*trace_, StartupTrace::Part::Lock);
   // In the session's runtime folder when there is one (it goes away with
   // the session), else in the per-user settings folder, else beside the
   // program; with no HOME at all, in the settings folder under the home the
@@ -483,14 +519,14 @@ bool QtBackend::OwnWindow(std::uint32_t window) const {
   return false;
 }
 
+void QtBackend::NoteShowing(WindowId id) {
+  if (id != WindowId::frmMan || layoutTraced_) return;
+  layoutTraced_ = true;
+  trace_->EndPhase("layout");
+}
+
 void QtBackend::NoteShown(WindowId id) {
-  if (!options_.reportShown || shownReported_ || id != WindowId::frmMan) return;
-  shownReported_ = true;
-  timespec ts{};
-  clock_gettime(CLOCK_MONOTONIC, &ts);
-  std::printf("marivo2: scene shown %lld\n",
-              static_cast<long long>(ts.tv_sec) * 1000000000LL + ts.tv_nsec);
-  std::fflush(stdout);
+  if (id == WindowId::frmMan) trace_->Finish();
 }
 
 }  // namespace marivo::qt

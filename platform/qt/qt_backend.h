@@ -57,11 +57,13 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <thread>
 #include <unordered_map>
 #include <vector>
 
 #include "platform/backend.h"
 #include "platform/posix/posix_files.h"
+#include "platform/qt/startup_trace.h"
 #include "platform/qt/x11_desktop.h"
 #include "platform/random.h"
 
@@ -82,9 +84,15 @@ class QtBackend final : public Backend {
     std::uint32_t startTick = 0;
     // Watch SIGTERM, SIGINT and SIGHUP (the program; tests leave it off).
     bool watchSignals = true;
-    // Print "marivo2: scene shown <monotonic ns>" when the start-up window
-    // is first painted (the benchmark reads it).
-    bool reportShown = false;
+    // Where the start's timings go (startup_trace.h); none: not traced.
+    StartupTrace* trace = nullptr;
+    // Read the system's font list on a thread of its own from the start
+    // (the program): the scene is shown without waiting for it, and labels
+    // and printed text are drawn once it is ready. Off, it is read at the
+    // first text, as the tests have it.
+    bool fontsInBackground = false;
+    // Runs on that thread before it reads the font list (tests hold it).
+    std::function<void()> beforeFontLoad;
     // Test-only: every Randomize seeds with this instead of the clock
     // (main.cpp reads MARIVO2_TEST_SEED).
     std::optional<std::uint32_t> testSeed;
@@ -136,7 +144,12 @@ class QtBackend final : public Backend {
   // The Qt font for a design font, resolved once.
   const QFont& Font(const FontDesign& design);
   bool Ended() const { return ended_; }
+  // Whether text can be drawn without waiting for the font list.
+  bool FontsReady() const { return fontsReady_; }
+  // The start-up window is being shown (the scene is built), and painted.
+  void NoteShowing(WindowId id);
   void NoteShown(WindowId id);
+  StartupTrace& Trace() { return *trace_; }
   // The X11 side of the desktop (does nothing off X11).
   X11Desktop& Desktop() { return desktop_; }
   // Where a sprite's native window may stand, in logical pixels: the
@@ -166,6 +179,8 @@ class QtBackend final : public Backend {
   // ends the loop when the game ends inside it.
   void RunModal(const std::function<void()>& exec, const std::function<void()>& close);
   void OnWakeup();
+  // The font list has been read: the text left out so far is drawn.
+  void OnFontsReady();
   void ArmWakeup();
   // Follows the primary screen: its size and usable area, and which screen
   // is primary; each change is reported as ScreenChanged.
@@ -190,7 +205,13 @@ class QtBackend final : public Backend {
   int modalTimerRuns_ = 0;
   std::uint64_t posted_ = 0;
   bool ended_ = false;
-  bool shownReported_ = false;
+  // Reads the font list when fontsInBackground is set; joined before the
+  // backend goes.
+  std::thread fontLoader_;
+  bool fontsReady_ = true;
+  StartupTrace untraced_{false};
+  StartupTrace* trace_ = &untraced_;
+  bool layoutTraced_ = false;
   LcgRandom random_;
   std::unordered_map<const assets::Image*, QImage> images_;
   std::map<std::string, QFont> fonts_;

@@ -76,13 +76,14 @@ QColor ToQColor(Color color, const QColor& buttonFace) {
 
 QImage ToQImage(const assets::Image& image) {
   QImage out(image.width, image.height, QImage::Format_RGB32);
-  if (image.pixels == nullptr) {
+  const std::uint32_t* pixels = image.Pixels();
+  if (pixels == nullptr) {
     out.fill(Qt::black);
     return out;
   }
   for (int y = 0; y < image.height; ++y) {
     auto* line = reinterpret_cast<QRgb*>(out.scanLine(y));
-    for (int x = 0; x < image.width; ++x) line[x] = 0xFF000000u | image.At(x, y);
+    for (int x = 0; x < image.width; ++x) line[x] = 0xFF000000u | pixels[y * image.width + x];
   }
   return out;
 }
@@ -121,7 +122,7 @@ std::string WholeScaleFactors(const std::string& setting) {
     const double factor = std::strtod(value.c_str(), &rest);
     if (!value.empty() && rest != nullptr && *rest == '\0' && std::isfinite(factor)) {
       // Halves up, as Qt rounds a screen's factor (1.5 becomes 2).
-      const std::int32_t whole = std::max<std::int32_t>(1, Floor(std::min(factor, 64.0) + 0.5));
+      const std::int32_t whole = std::max<std::int32_t>(1, NearestHalfUp(std::min(factor, 64.0)));
       out += name + std::to_string(whole);
     } else {
       out += entry;

@@ -219,11 +219,14 @@ void Surface::paintEvent(QPaintEvent*) {
           break;
         case ControlKind::Label: {
           if (!d.transparent) p.fillRect(r, ToQColor(c.backColor, face));
+          if (!backend_.FontsReady()) break;  // drawn again once they are
+          StartupTrace::Scope fonts(backend_.Trace(), StartupTrace::Part::Fonts);
           const QString text = ToQString(c.caption);
           p.setFont(FitFont(backend_.Font(d.font), text, r.width()));
           p.setPen(ToQColor(d.foreColor, Qt::black));
           const int align = d.align == TextAlign::Center ? Qt::AlignHCenter : Qt::AlignLeft;
           p.drawText(r, align | Qt::AlignTop | Qt::TextSingleLine, text);
+          backend_.Trace().NoteTextShown();
           break;
         }
         case ControlKind::Line:
@@ -245,6 +248,8 @@ void Surface::paintEvent(QPaintEvent*) {
   }
 
   for (const TextRun& run : state_.drawing) {
+    if (!backend_.FontsReady()) break;
+    StartupTrace::Scope fonts(backend_.Trace(), StartupTrace::Part::Fonts);
     const QFont& font = backend_.Font(run.font);
     p.setFont(font);
     p.setPen(ToQColor(run.color, Qt::black));
@@ -471,6 +476,7 @@ void QtWindow::ShowSurface() {
 
 void QtWindow::SetVisible(bool visible) {
   visible_ = visible;
+  if (visible) backend_.NoteShowing(design_.id);
   if (!Decorated(design_.border)) {
     Place();
   } else if (visible) {

@@ -3,10 +3,16 @@
 # The Windows backend's desktop-independent parts are compiled into the
 # test program and tested like the rest of the window layer.
 target_sources(marivo_tests PRIVATE
-  ${PROJECT_SOURCE_DIR}/platform/win32/win32_layout.cpp
+  ${PROJECT_SOURCE_DIR}/platform/win32/win32_dpi.cpp
+  ${PROJECT_SOURCE_DIR}/platform/win32/win32_fonts.cpp
+  ${PROJECT_SOURCE_DIR}/platform/win32/win32_hit_test.cpp
+  ${PROJECT_SOURCE_DIR}/platform/win32/win32_paths.cpp
+  ${PROJECT_SOURCE_DIR}/platform/win32/win32_pump_timing.cpp
+  ${PROJECT_SOURCE_DIR}/platform/win32/win32_region_scale.cpp
+  ${PROJECT_SOURCE_DIR}/platform/win32/win32_text.cpp
   ${PROJECT_SOURCE_DIR}/platform/win32/ico_format.cpp
   ${PROJECT_SOURCE_DIR}/platform/win32/ico_format_test.cpp
-  ${PROJECT_SOURCE_DIR}/platform/win32/win32_layout_test.cpp
+  ${PROJECT_SOURCE_DIR}/platform/win32/win32_helpers_test.cpp
   ${PROJECT_SOURCE_DIR}/platform/win32/win32_scale_test.cpp)
 
 # The Windows program under Wine, when a cross build has made it

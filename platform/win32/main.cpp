@@ -2,7 +2,7 @@
 #include <exception>
 
 #include "platform/win32/win32_backend.h"
-#include "platform/win32/win32_layout.h"
+#include "platform/win32/win32_text.h"
 #include "scene/game.h"
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {

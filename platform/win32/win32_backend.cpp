@@ -8,7 +8,8 @@
 #include <algorithm>
 
 #include "platform/platform.h"
-#include "platform/win32/win32_layout.h"
+#include "platform/win32/win32_dpi.h"
+#include "platform/win32/win32_pump_timing.h"
 #include "platform/win32/win32_support.h"
 
 namespace marivo::win32 {

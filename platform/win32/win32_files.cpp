@@ -12,7 +12,7 @@
 
 #include "platform/profile.h"
 #include "platform/win32/win32_backend.h"
-#include "platform/win32/win32_layout.h"
+#include "platform/win32/win32_paths.h"
 #include "platform/win32/win32_support.h"
 
 namespace marivo::win32 {
@@ -83,21 +83,18 @@ bool ReadWholeFile(const std::wstring& path, std::string& out) {
   return ok;
 }
 
+// The folder of `path` ending in its separator, for a name to follow.
 std::wstring FolderWithSeparator(const std::wstring& path) {
-  const std::size_t cut = path.find_last_of(L"\\/");
-  return cut == std::wstring::npos ? std::wstring() : path.substr(0, cut + 1);
-}
-
-std::wstring NameOf(const std::wstring& path) {
-  const std::size_t cut = path.find_last_of(L"\\/");
-  return cut == std::wstring::npos ? path : path.substr(cut + 1);
+  std::string folder = FolderOf(Narrow(path));
+  if (folder.back() != '\\' && folder.back() != '/') folder += '\\';
+  return Wide(folder);
 }
 
 // A killed writer leaves its temporary behind; after a write has
 // succeeded nothing of ours is in flight, so ours, and only ours, go.
 void RemoveStaleTemporaries(const std::wstring& path) {
   const std::wstring folder = FolderWithSeparator(path);
-  const std::string name = Narrow(NameOf(path));
+  const std::string name = NameOf(Narrow(path));
   const std::wstring pattern = folder + Wide(profile::TemporaryPrefix(name)) + L"*";
   WIN32_FIND_DATAW found{};
   HANDLE search = FindFirstFileW(pattern.c_str(), &found);
@@ -116,7 +113,7 @@ void RemoveStaleTemporaries(const std::wstring& path) {
 // that a program killed half-way leaves the old record or the new one.
 bool ReplaceWholeFile(const std::wstring& path, const std::string& content) {
   const std::wstring stem =
-      FolderWithSeparator(path) + Wide(profile::TemporaryPrefix(Narrow(NameOf(path))));
+      FolderWithSeparator(path) + Wide(profile::TemporaryPrefix(NameOf(Narrow(path))));
   static constexpr char kLetters[] = "abcdefghijklmnopqrstuvwxyz0123456789";
   std::uint32_t seed = GetTickCount() ^ (GetCurrentProcessId() << 16);
   std::wstring temp;

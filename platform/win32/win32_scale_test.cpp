@@ -5,7 +5,10 @@
 #include <cstring>
 
 #include "platform/region.h"
-#include "platform/win32/win32_layout.h"
+#include "platform/win32/win32_dpi.h"
+#include "platform/win32/win32_fonts.h"
+#include "platform/win32/win32_paths.h"
+#include "platform/win32/win32_region_scale.h"
 
 namespace marivo::win32 {
 namespace {

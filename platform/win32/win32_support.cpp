@@ -1,7 +1,7 @@
 // Text conversion at the wide API boundary and the window styles.
 #include "platform/win32/win32_support.h"
 
-#include "platform/win32/win32_layout.h"
+#include "platform/win32/win32_text.h"
 
 namespace marivo::win32 {
 

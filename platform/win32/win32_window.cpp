@@ -10,7 +10,9 @@
 #include <cstring>
 
 #include "platform/arith.h"
-#include "platform/win32/win32_layout.h"
+#include "platform/win32/win32_fonts.h"
+#include "platform/win32/win32_hit_test.h"
+#include "platform/win32/win32_region_scale.h"
 #include "platform/win32/win32_support.h"
 
 namespace marivo::win32 {
@@ -27,18 +29,18 @@ COLORREF ToColorRef(Color color) {
 // Draws a picture with its top-left corner at (x, y), every pixel a
 // `scale` x `scale` block (nearest neighbour, never smoothed), cut to `clip`.
 void DrawImage(HDC dc, const assets::Image* image, int x, int y, const RECT& clip, int scale) {
-  if (image == nullptr || image->pixels == nullptr || image->width <= 0 || image->height <= 0) {
+  if (image == nullptr || image->Pixels() == nullptr || image->width <= 0 || image->height <= 0) {
     return;
   }
   const int w = image->width * scale, h = image->height * scale;
-  const std::uint32_t* pixels = image->pixels;
+  const std::uint32_t* pixels = image->Pixels();
   std::vector<std::uint32_t> blown;
   if (scale > 1) {
     // Blown up here rather than by the system's stretching, which may
     // smooth or pick other source pixels.
     blown.resize(std::size_t(w) * std::size_t(h));
     for (int row = 0; row < h; ++row) {
-      const std::uint32_t* from = image->pixels + std::size_t(row / scale) * image->width;
+      const std::uint32_t* from = image->Pixels() + std::size_t(row / scale) * image->width;
       std::uint32_t* to = blown.data() + std::size_t(row) * w;
       for (int col = 0; col < w; ++col) to[col] = from[col / scale];
     }
@@ -645,7 +647,7 @@ HICON Win32Backend::IconFor(const assets::Image* image, int size) {
   auto it = icons_.find(key);
   if (it != icons_.end()) return it->second;
   HICON icon = nullptr;
-  if (image != nullptr && image->pixels != nullptr && image->width > 0 && image->height > 0) {
+  if (image != nullptr && image->Pixels() != nullptr && image->width > 0 && image->height > 0) {
     // Scaled by nearest pixel to the size asked for, fully opaque.
     BITMAPINFO info{};
     info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);

@@ -26,6 +26,8 @@
 #include <csignal>
 #include <cstring>
 #include <functional>
+#include <future>
+#include <memory>
 #include <string>
 #include <thread>
 #include <vector>
@@ -527,6 +529,53 @@ TEST(QtPainting, PixelArtStaysCrispOnADenseScreenAndTheGaugeIsClipped) {
   // The button at the right end is blue, the thin border is drawn.
   EXPECT_EQ(out.pixel(1 + 70, 1 + 5), 0xFF0000FFu);
   EXPECT_NE(out.pixel(0, 7), face);
+}
+
+TEST(QtPainting, TheClockIsDrawnOnceTheFontListIsReadInTheBackground) {
+  // The font list is held back until the bar has been shown and painted.
+  auto gate = std::make_shared<std::promise<void>>();
+  QtBackend::Options o = Quiet();
+  o.fontsInBackground = true;
+  o.beforeFontLoad = [held = gate->get_future().share()] { held.wait(); };
+  Rig rig(o);
+  struct Opener {
+    std::shared_ptr<std::promise<void>> gate;
+    bool open = false;
+    void Open() {
+      if (!open) gate->set_value();
+      open = true;
+    }
+    ~Opener() { Open(); }  // before the backend waits for its thread
+  } opener{gate};
+
+  BarProbe bar(rig.platform);
+  bar.Move(0, 0, 1250, 230);
+  bar.Label1.SetCaption("12/07 13:05");
+  bar.Show();
+  rig.Run(100);
+  QWidget* bw = TopLevel("frmCon");
+  ASSERT_NE(bw, nullptr);
+  // What the window shows, from its own backing store (not painted anew).
+  auto shown = [bw] {
+    return QGuiApplication::primaryScreen()
+        ->grabWindow(bw->winId())
+        .toImage()
+        .convertToFormat(QImage::Format_RGB32);
+  };
+  EXPECT_FALSE(rig.backend.FontsReady());
+  const QImage without = shown();
+
+  opener.Open();
+  for (int i = 0; i < 500 && !rig.backend.FontsReady(); ++i) rig.Run(20);
+  ASSERT_TRUE(rig.backend.FontsReady());
+  rig.Run(100);
+  const QImage with = shown();
+  ASSERT_EQ(with.size(), without.size());
+  int changed = 0;
+  for (int y = 0; y < with.height(); ++y) {
+    for (int x = 0; x < with.width(); ++x) changed += with.pixel(x, y) != without.pixel(x, y);
+  }
+  EXPECT_GT(changed, 20) << "the clock's digits appear once the fonts are read";
 }
 
 // ------------------------------------------------------------------- pump

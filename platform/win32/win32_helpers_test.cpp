@@ -1,10 +1,14 @@
-// The Windows backend's desktop-independent parts, run on the build machine.
-#include "platform/win32/win32_layout.h"
-
+// The Windows backend's desktop-independent helpers, run on the build machine.
 #include <gtest/gtest.h>
 
 #include "catch/record.h"
 #include "platform/catalogue.h"
+#include "platform/win32/win32_dpi.h"
+#include "platform/win32/win32_fonts.h"
+#include "platform/win32/win32_hit_test.h"
+#include "platform/win32/win32_paths.h"
+#include "platform/win32/win32_pump_timing.h"
+#include "platform/win32/win32_text.h"
 
 namespace marivo::win32 {
 namespace {
@@ -12,18 +16,7 @@ namespace {
 // A window's state as the window layer makes it from the design.
 WindowState StateOf(WindowId id) {
   WindowState s;
-  for (const ControlDesign& d : Design(id).controls) {
-    ControlState c;
-    c.design = &d;
-    c.left = d.left;
-    c.top = d.top;
-    c.width = d.width;
-    c.height = d.height;
-    c.visible = d.visible;
-    c.caption = std::string(d.caption);
-    c.picture = d.picture;
-    s.controls.push_back(c);
-  }
+  for (const ControlDesign& d : Design(id).controls) s.controls.push_back(DesignedState(d));
   return s;
 }
 
