@@ -367,6 +367,9 @@ QtWindow::QtWindow(QtBackend& backend, const WindowDesign& design, const WindowS
       design_(design),
       surface_(std::make_unique<Surface>(backend, design, state)) {
   backend_.Register(this);
+  mapTimer_.setSingleShot(true);
+  mapTimer_.setInterval(0);
+  mapTimer_.callOnTimeout([this] { MapNow(); });
 }
 
 QtWindow::~QtWindow() {
@@ -407,14 +410,25 @@ void QtWindow::Place() {
   const qreal ratio = surface_->devicePixelRatioF();
   backend_.Desktop().SetPlace(id, Nearest(want_.x() * ratio), Nearest(want_.y() * ratio),
                               Nearest(want_.width() * ratio), Nearest(want_.height() * ratio));
-  if (visible_ && showing && !surface_->isVisible()) {
-    ShowSurface();
-    // Mapped again, it comes up on top: back below the others if it was sent there.
-    backend_.Restack(this, lowered_);
-    if (lowered_) surface_->lower();
-  } else if ((!visible_ || !showing) && surface_->isVisible()) {
-    surface_->hide();
+  if (visible_ && showing) {
+    // Mapped once the game's current step is over, where that step left
+    // it: a window shown and moved at once (the catch, shown where it was
+    // loaded and then put at the water line) never flashes at the first
+    // place while the window manager catches up with the move.
+    if (!surface_->isVisible() && !mapTimer_.isActive()) mapTimer_.start();
+  } else {
+    mapTimer_.stop();
+    if (surface_->isVisible()) surface_->hide();
   }
+  backend_.ReclipBelow(this);
+}
+
+void QtWindow::MapNow() {
+  if (!visible_ || surface_->isVisible()) return;
+  ShowSurface();
+  // Mapped, it comes up on top: back below the others if it was sent there.
+  backend_.Restack(this, lowered_);
+  if (lowered_) surface_->lower();
   backend_.ReclipBelow(this);
 }
 

@@ -409,9 +409,29 @@ TEST(QtWindows, ASpritePastTheScreensEdgesIsCutAndShowsOnlyItsOwnPixels) {
   EXPECT_FALSE(w->isVisible());
   EXPECT_TRUE(man.Visible());
   man.Move(15.0 * 100, 15.0 * 100);
+  rig.platform.DoEvents();
   EXPECT_TRUE(w->isVisible());
   EXPECT_EQ(w->grab().toImage(), whole);
   EXPECT_EQ(w->windowHandle()->mask(), QRegion(0, 0, 10, 5) + QRegion(20, 30, 30, 18));
+
+  // Shown and moved on in one step (the catch is shown where it was loaded
+  // and at once put at the water line): its native window is mapped only
+  // when the step is over, and only at the last place, so no window
+  // manager ever shows it at the first.
+  man.SetVisible(false);
+  man.Move(15.0 * 100, 0);
+  man.Show();
+  man.Move(15.0 * 100, 15.0 * 200);
+  EXPECT_FALSE(w->isVisible());
+  rig.platform.DoEvents();
+  EXPECT_TRUE(w->isVisible());
+  EXPECT_EQ(w->geometry(), QRect(100, 200, 50, 48));
+  // Shown and hidden again in one step: never mapped.
+  man.SetVisible(false);
+  man.Show();
+  man.SetVisible(false);
+  rig.platform.DoEvents();
+  EXPECT_FALSE(w->isVisible());
 }
 
 TEST(QtInput, TheBarsButtonReportsEveryButtonAndTheClockTakesNoPresses) {
@@ -699,6 +719,7 @@ TEST(QtGame, TheSceneStandsOnTheBottomOfTheUsableScreen) {
   Platform platform(backend);
   Game game(platform);
   game.Start();
+  platform.DoEvents();  // the scene's windows are mapped once start-up is over
   const QRect available = QGuiApplication::primaryScreen()->availableGeometry();
   const int bottom = available.y() + available.height();
   QWidget* bar = TopLevel("frmCon");
