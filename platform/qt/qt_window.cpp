@@ -434,7 +434,9 @@ void QtWindow::MapNow() {
 
 QRegion QtWindow::Covers() const {
   if (!surface_->isVisible()) return {};
-  const QRegion own = outline_ ? *outline_ : QRegion(QRect(QPoint(0, 0), want_.size()));
+  // An outline may reach past the window's edge; only the window shows it.
+  const QRect whole(QPoint(0, 0), want_.size());
+  const QRegion own = outline_ ? *outline_ & whole : QRegion(whole);
   return own.translated(want_.topLeft()) & backend_.AllowedArea();
 }
 
