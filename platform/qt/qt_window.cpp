@@ -396,13 +396,19 @@ void QtWindow::Place() {
     surface_->setGeometry(seen);
     // The outline is the native window's X shape, not the widget's mask: a
     // widget mask would also keep Qt from repainting outside it. XWayland
-    // gets no shape at all: its compositor draws the whole rectangle, and
-    // the X server draws nothing outside the shape, so the pixels of an
-    // earlier, larger outline (the angler's swing) would stay there for
-    // good; the transparent background is the outline there.
-    const QRegion wanted = mask && !backend_.Desktop().Xwayland() ? *mask : QRegion();
+    // gets no bounding shape: its compositor draws the whole rectangle,
+    // and the X server draws nothing outside the shape, so the pixels of
+    // an earlier, larger outline (the angler's swing) would stay there for
+    // good; the transparent background is the outline there. The pointer
+    // still goes by the outline: only the input shape is set, so a click
+    // on a transparent part is not the game's.
+    const QRegion wanted = mask ? *mask : QRegion();
     if (!shaped_ || *shaped_ != wanted) {
-      surface_->windowHandle()->setMask(wanted);
+      if (backend_.Desktop().Xwayland()) {
+        backend_.Desktop().SetInputShape(id, wanted, surface_->devicePixelRatioF());
+      } else {
+        surface_->windowHandle()->setMask(wanted);
+      }
       shaped_ = wanted;
     }
   }
