@@ -30,6 +30,7 @@
 #include <thread>
 #include <vector>
 
+#include "platform/catalogue.h"
 #include "platform/platform.h"
 #include "platform/qt/qt_support.h"
 #include "platform/qt/qt_window.h"
@@ -371,6 +372,25 @@ TEST(QtWindows, AnOutlineBecomesTheMaskAndReplacesTheLastOne) {
   EXPECT_EQ(man.SetShape(degenerate.data(), std::uint32_t(degenerate.size()), 4),
             ShapeResult::WindowRefused);
   EXPECT_EQ(w->windowHandle()->mask(), QRegion(5, 5, 1, 1));
+}
+
+TEST(QtWindows, WhatASpriteCoversStaysInsideItsRectangle) {
+  // Under XWayland what our windows above a window cover is left out of its
+  // picture. An outline may reach past its window's edge (the angler's
+  // frames reach one column past his 50): only the window shows it, so the
+  // sea beside him must not lose that column.
+  Rig rig;
+  WindowState seaState, manState;
+  QtWindow sea(rig.backend, Design(WindowId::frmSea), seaState);
+  QtWindow man(rig.backend, Design(WindowId::frmMan), manState);
+  sea.SetBounds(83, 200, 300, 3);
+  man.SetBounds(83, 155, 50, 48);
+  ASSERT_TRUE(man.SetRegion(std::make_unique<QtRegion>(QRegion(0, 40, 51, 8)), 0));
+  sea.SetVisible(true);
+  man.SetVisible(true);
+  rig.platform.DoEvents();
+  EXPECT_EQ(rig.backend.CoveredAbove(&sea), QRegion(83, 195, 50, 8));
+  EXPECT_EQ(rig.backend.CoveredAbove(&man), QRegion());
 }
 
 // ------------------------------------------------------------------ input
