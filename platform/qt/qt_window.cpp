@@ -372,6 +372,9 @@ QtWindow::QtWindow(QtBackend& backend, const WindowDesign& design, const WindowS
       design_(design),
       surface_(std::make_unique<Surface>(backend, design, state)) {
   backend_.Register(this);
+  mapTimer_.setSingleShot(true);
+  mapTimer_.setInterval(0);
+  mapTimer_.callOnTimeout([this] { MapNow(); });
 }
 
 QtWindow::~QtWindow() {
@@ -398,13 +401,19 @@ void QtWindow::Place() {
     surface_->setGeometry(seen);
     // The outline is the native window's X shape, not the widget's mask: a
     // widget mask would also keep Qt from repainting outside it. XWayland
-    // gets no shape at all: its compositor draws the whole rectangle, and
-    // the X server draws nothing outside the shape, so the pixels of an
-    // earlier, larger outline (the angler's swing) would stay there for
-    // good; the transparent background is the outline there.
-    const QRegion wanted = mask && !backend_.Desktop().Xwayland() ? *mask : QRegion();
+    // gets no bounding shape: its compositor draws the whole rectangle,
+    // and the X server draws nothing outside the shape, so the pixels of
+    // an earlier, larger outline (the angler's swing) would stay there for
+    // good; the transparent background is the outline there. The pointer
+    // still goes by the outline: only the input shape is set, so a click
+    // on a transparent part is not the game's.
+    const QRegion wanted = mask ? *mask : QRegion();
     if (!shaped_ || *shaped_ != wanted) {
-      surface_->windowHandle()->setMask(wanted);
+      if (backend_.Desktop().Xwayland()) {
+        backend_.Desktop().SetInputShape(id, wanted, surface_->devicePixelRatioF());
+      } else {
+        surface_->windowHandle()->setMask(wanted);
+      }
       shaped_ = wanted;
     }
   }
@@ -412,20 +421,33 @@ void QtWindow::Place() {
   const qreal ratio = surface_->devicePixelRatioF();
   backend_.Desktop().SetPlace(id, Nearest(want_.x() * ratio), Nearest(want_.y() * ratio),
                               Nearest(want_.width() * ratio), Nearest(want_.height() * ratio));
-  if (visible_ && showing && !surface_->isVisible()) {
-    ShowSurface();
-    // Mapped again, it comes up on top: back below the others if it was sent there.
-    backend_.Restack(this, lowered_);
-    if (lowered_) surface_->lower();
-  } else if ((!visible_ || !showing) && surface_->isVisible()) {
-    surface_->hide();
+  if (visible_ && showing) {
+    // Mapped once the game's current step is over, where that step left
+    // it: a window shown and moved at once (the catch, shown where it was
+    // loaded and then put at the water line) never flashes at the first
+    // place while the window manager catches up with the move.
+    if (!surface_->isVisible() && !mapTimer_.isActive()) mapTimer_.start();
+  } else {
+    mapTimer_.stop();
+    if (surface_->isVisible()) surface_->hide();
   }
+  backend_.ReclipBelow(this);
+}
+
+void QtWindow::MapNow() {
+  if (!visible_ || surface_->isVisible()) return;
+  ShowSurface();
+  // Mapped, it comes up on top: back below the others if it was sent there.
+  backend_.Restack(this, lowered_);
+  if (lowered_) surface_->lower();
   backend_.ReclipBelow(this);
 }
 
 QRegion QtWindow::Covers() const {
   if (!surface_->isVisible()) return {};
-  const QRegion own = outline_ ? *outline_ : QRegion(QRect(QPoint(0, 0), want_.size()));
+  // An outline may reach past the window's edge; only the window shows it.
+  const QRect whole(QPoint(0, 0), want_.size());
+  const QRegion own = outline_ ? *outline_ & whole : QRegion(whole);
   return own.translated(want_.topLeft()) & backend_.AllowedArea();
 }
 

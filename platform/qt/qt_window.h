@@ -4,6 +4,7 @@
 
 #include <QPushButton>
 #include <QRegion>
+#include <QTimer>
 #include <QWidget>
 #include <array>
 #include <memory>
@@ -111,6 +112,8 @@ class QtWindow final : public NativeWindow {
   // let the window stand there are drawn; nothing of it showing, the
   // native window is unmapped while the game still sees it shown.
   void Place();
+  // Maps the native window of a sprite the game shows (see Place).
+  void MapNow();
   // The part of the outline (the whole window without one) that is drawn:
   // on XWayland less what our windows above it cover.
   std::optional<QRegion> Drawn() const;
@@ -125,6 +128,7 @@ class QtWindow final : public NativeWindow {
   bool visible_ = false;            // as the game sees it
   bool lowered_ = false;            // sent to the bottom (ZOrder 1) last
   QPoint origin_;                   // the native window's corner in the game's window
+  QTimer mapTimer_;                 // the map waits for the event loop (see Place)
 };
 
 // Whether a window has a title bar drawn by the window manager.

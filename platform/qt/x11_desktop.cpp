@@ -1,5 +1,6 @@
 #include "platform/qt/x11_desktop.h"
 
+#include <xcb/shape.h>
 #include <xcb/xcb.h>
 #include <xcb/xproto.h>
 
@@ -9,6 +10,8 @@
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+
+#include "platform/arith.h"
 
 namespace marivo::qt {
 namespace {
@@ -101,6 +104,28 @@ void X11Desktop::SetPlace(std::uint32_t window, int x, int y, int width, int hei
   const std::int32_t values[4] = {x, y, width, height};
   xcb_change_property(connection_, XCB_PROP_MODE_REPLACE, window, Atom("_MARIVO2_GEOMETRY"),
                       XCB_ATOM_INTEGER, 32, 4, values);
+}
+
+void X11Desktop::SetInputShape(std::uint32_t window, const QRegion& region, qreal ratio) {
+  if (connection_ == nullptr || window == 0) return;
+  const xcb_query_extension_reply_t* shape = xcb_get_extension_data(connection_, &xcb_shape_id);
+  if (shape == nullptr || !shape->present) return;
+  if (region.isEmpty()) {
+    xcb_shape_mask(connection_, XCB_SHAPE_SO_SET, XCB_SHAPE_SK_INPUT, window, 0, 0, XCB_NONE);
+    return;
+  }
+  std::vector<xcb_rectangle_t> rects;
+  for (const QRect& r : region) {
+    // Edges scaled, so neighbouring rectangles still meet.
+    const int x0 = Nearest(r.x() * ratio), y0 = Nearest(r.y() * ratio);
+    const int x1 = Nearest((r.x() + r.width()) * ratio);
+    const int y1 = Nearest((r.y() + r.height()) * ratio);
+    rects.push_back({static_cast<std::int16_t>(x0), static_cast<std::int16_t>(y0),
+                     static_cast<std::uint16_t>(x1 - x0), static_cast<std::uint16_t>(y1 - y0)});
+  }
+  xcb_shape_rectangles(connection_, XCB_SHAPE_SO_SET, XCB_SHAPE_SK_INPUT,
+                       XCB_CLIP_ORDERING_UNSORTED, window, 0, 0,
+                       static_cast<std::uint32_t>(rects.size()), rects.data());
 }
 
 bool X11Desktop::Xwayland() {

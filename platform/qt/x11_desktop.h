@@ -12,6 +12,7 @@
 #pragma once
 
 #include <QAbstractNativeEventFilter>
+#include <QRegion>
 #include <cstdint>
 #include <map>
 #include <string>
@@ -40,6 +41,12 @@ class X11Desktop final : public QAbstractNativeEventFilter {
   // is only the part that lies inside the screen's usable area, so tools
   // that follow the game (the desktop checks' player) read this instead.
   void SetPlace(std::uint32_t window, int x, int y, int width, int height);
+
+  // Sets the window's input shape (where it takes the pointer) to `region`,
+  // given in logical pixels of the window (scaled by `ratio` to the X
+  // window's); an empty region takes the input shape away (the whole
+  // window takes the pointer). The bounding shape is left as it is.
+  void SetInputShape(std::uint32_t window, const QRegion& region, qreal ratio);
 
   // Whether the X server is XWayland (it has the XWAYLAND extension, or
   // its screens are XWayland's RandR outputs): the

@@ -32,6 +32,7 @@
 #include <thread>
 #include <vector>
 
+#include "platform/catalogue.h"
 #include "platform/platform.h"
 #include "platform/qt/qt_support.h"
 #include "platform/qt/qt_window.h"
@@ -375,6 +376,25 @@ TEST(QtWindows, AnOutlineBecomesTheMaskAndReplacesTheLastOne) {
   EXPECT_EQ(w->windowHandle()->mask(), QRegion(5, 5, 1, 1));
 }
 
+TEST(QtWindows, WhatASpriteCoversStaysInsideItsRectangle) {
+  // Under XWayland what our windows above a window cover is left out of its
+  // picture. An outline may reach past its window's edge (the angler's
+  // frames reach one column past his 50): only the window shows it, so the
+  // sea beside him must not lose that column.
+  Rig rig;
+  WindowState seaState, manState;
+  QtWindow sea(rig.backend, Design(WindowId::frmSea), seaState);
+  QtWindow man(rig.backend, Design(WindowId::frmMan), manState);
+  sea.SetBounds(83, 200, 300, 3);
+  man.SetBounds(83, 155, 50, 48);
+  ASSERT_TRUE(man.SetRegion(std::make_unique<QtRegion>(QRegion(0, 40, 51, 8)), 0));
+  sea.SetVisible(true);
+  man.SetVisible(true);
+  rig.platform.DoEvents();
+  EXPECT_EQ(rig.backend.CoveredAbove(&sea), QRegion(83, 195, 50, 8));
+  EXPECT_EQ(rig.backend.CoveredAbove(&man), QRegion());
+}
+
 // ------------------------------------------------------------------ input
 
 TEST(QtWindows, ASpritePastTheScreensEdgesIsCutAndShowsOnlyItsOwnPixels) {
@@ -411,9 +431,29 @@ TEST(QtWindows, ASpritePastTheScreensEdgesIsCutAndShowsOnlyItsOwnPixels) {
   EXPECT_FALSE(w->isVisible());
   EXPECT_TRUE(man.Visible());
   man.Move(15.0 * 100, 15.0 * 100);
+  rig.platform.DoEvents();
   EXPECT_TRUE(w->isVisible());
   EXPECT_EQ(w->grab().toImage(), whole);
   EXPECT_EQ(w->windowHandle()->mask(), QRegion(0, 0, 10, 5) + QRegion(20, 30, 30, 18));
+
+  // Shown and moved on in one step (the catch is shown where it was loaded
+  // and at once put at the water line): its native window is mapped only
+  // when the step is over, and only at the last place, so no window
+  // manager ever shows it at the first.
+  man.SetVisible(false);
+  man.Move(15.0 * 100, 0);
+  man.Show();
+  man.Move(15.0 * 100, 15.0 * 200);
+  EXPECT_FALSE(w->isVisible());
+  rig.platform.DoEvents();
+  EXPECT_TRUE(w->isVisible());
+  EXPECT_EQ(w->geometry(), QRect(100, 200, 50, 48));
+  // Shown and hidden again in one step: never mapped.
+  man.SetVisible(false);
+  man.Show();
+  man.SetVisible(false);
+  rig.platform.DoEvents();
+  EXPECT_FALSE(w->isVisible());
 }
 
 TEST(QtInput, TheBarsButtonReportsEveryButtonAndTheClockTakesNoPresses) {
@@ -748,6 +788,7 @@ TEST(QtGame, TheSceneStandsOnTheBottomOfTheUsableScreen) {
   Platform platform(backend);
   Game game(platform);
   game.Start();
+  platform.DoEvents();  // the scene's windows are mapped once start-up is over
   const QRect available = QGuiApplication::primaryScreen()->availableGeometry();
   const int bottom = available.y() + available.height();
   QWidget* bar = TopLevel("frmCon");

@@ -13,8 +13,10 @@
 #include <QScreen>
 #include <QWidget>
 #include <algorithm>
+#include <chrono>
 #include <cstdlib>
 #include <functional>
+#include <thread>
 
 #include "platform/platform.h"
 #include "platform/qt/qt_backend.h"
@@ -120,27 +122,6 @@ TEST_F(X11Test, ZOrderOneSinksTheFloatBehindTheSeaOnTheScreen) {
       << "raised again, the float shows over the sea";
 }
 
-TEST_F(X11Test, AWindowSentToTheBottomAsItIsShownStaysThere) {
-  // The catch comes up behind the sea: shown and sent down at once, before
-  // the window manager has even taken the window over.
-  QtBackend backend(Quiet());
-  Platform platform(backend);
-  X11Desktop& x = backend.Desktop();
-  Form sea(platform, WindowId::frmSea);
-  Form fish(platform, WindowId::frmFish);
-  sea.Move(15.0 * 100, 15.0 * 300, 15.0 * 200, 15.0 * 10);
-  fish.Move(15.0 * 150, 15.0 * 290, 15.0 * 36, 15.0 * 36);
-  sea.Show();
-  QWidget* seaW = TopLevel("frmSea");
-  ASSERT_TRUE(PumpUntil([&] { return Managed(x, seaW); }));
-  fish.Show();
-  fish.ZOrder(1);
-  QWidget* fishW = TopLevel("frmFish");
-  ASSERT_TRUE(PumpUntil([&] { return Managed(x, fishW); }));
-  Settle(200);
-  EXPECT_LT(StackIndex(x, fishW), StackIndex(x, seaW));
-}
-
 // The X window's place on the root, as the X server holds it.
 QRect XGeometry(std::uint32_t window) {
   auto* c = qGuiApp->nativeInterface<QNativeInterface::QX11Application>()->connection();
@@ -163,6 +144,36 @@ bool Viewable(std::uint32_t window) {
   const bool viewable = a != nullptr && a->map_state == XCB_MAP_STATE_VIEWABLE;
   std::free(a);
   return viewable;
+}
+
+TEST_F(X11Test, AWindowSentToTheBottomAsItIsShownStaysThere) {
+  // The catch comes up behind the sea: shown and sent down at once, before
+  // the window manager has even taken the window over.
+  QtBackend backend(Quiet());
+  Platform platform(backend);
+  X11Desktop& x = backend.Desktop();
+  Form sea(platform, WindowId::frmSea);
+  Form fish(platform, WindowId::frmFish);
+  sea.Move(15.0 * 100, 15.0 * 300, 15.0 * 200, 15.0 * 10);
+  // Loaded at the top of the screen, as the catch is.
+  fish.Move(15.0 * 150, 0, 15.0 * 36, 15.0 * 36);
+  sea.Show();
+  QWidget* seaW = TopLevel("frmSea");
+  ASSERT_TRUE(PumpUntil([&] { return Managed(x, seaW); }));
+  fish.Show();
+  fish.ZOrder(1);
+  fish.Move(15.0 * 150, 15.0 * 290);
+  // Until the game's step is over nothing is mapped, not at the top where
+  // it was shown either: the window manager has had time to map it.
+  QWidget* fishW = TopLevel("frmFish");
+  const auto id = static_cast<std::uint32_t>(fishW->winId());
+  x.Flush();
+  std::this_thread::sleep_for(std::chrono::milliseconds(300));
+  EXPECT_FALSE(Viewable(id)) << "mapped before the game's step was over";
+  ASSERT_TRUE(PumpUntil([&] { return Managed(x, fishW) && Viewable(id); }));
+  EXPECT_EQ(XGeometry(id), QRect(150, 290, 36, 36));
+  Settle(200);
+  EXPECT_LT(StackIndex(x, fishW), StackIndex(x, seaW));
 }
 
 TEST_F(X11Test, ASunkFloatIsCutAtTheUsableBottomAndComesBackBelowTheSea) {
