@@ -13,6 +13,7 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QSessionManager>
+#include <QWindow>
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
@@ -100,7 +101,7 @@ QtBackend::QtBackend(Options options) : options_(options) {
                      });
     WatchScreen(QGuiApplication::primaryScreen());
     destroyWatch_ = std::make_unique<DestroyWatch>([this](std::uint32_t window) {
-      if (ended_ || !OwnWindow(window)) return;
+      if (ended_ || !GameWindow(window)) return;
       PlatformEvent e;
       e.kind = PlatformEvent::Kind::QuitRequest;
       Post(e);
@@ -474,6 +475,19 @@ bool QtBackend::ClaimSingleInstance() {
 void QtBackend::End() {
   ended_ = true;
   if (closeModal_) closeModal_();
+}
+
+bool QtBackend::GameWindow(std::uint32_t window) const {
+  for (QtWindow* w : windows_) {
+    // Asked of the QWindow, never of the widget (which may keep a stale id),
+    // and only while it has a native window (winId() would create one).
+    const QWindow* handle = w->Widget().windowHandle();
+    if (handle != nullptr && handle->handle() != nullptr &&
+        std::uint32_t(handle->winId()) == window) {
+      return true;
+    }
+  }
+  return false;
 }
 
 bool QtBackend::OwnWindow(std::uint32_t window) const {
