@@ -73,6 +73,13 @@ class X11Desktop final : public QAbstractNativeEventFilter {
   void Flush();
 
  private:
+  // Whether a window is one of our sprites (it carries their marks).
+  bool Sprite(std::uint32_t window);
+  // A shown sprite whose state lacks skip-taskbar or skip-pager: asks the
+  // window manager to add them (the client message EWMH has for mapped
+  // windows).
+  void KeepOutOfTaskList(std::uint32_t window);
+
   xcb_connection_t* connection_ = nullptr;
   std::uint32_t root_ = 0;
   std::map<std::string, std::uint32_t> atoms_;
