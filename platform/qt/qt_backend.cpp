@@ -187,7 +187,18 @@ QRect QtBackend::UsableArea(QScreen* screen) {
   if (!usable_) {
     usable_ = screen->availableGeometry();
     const char* sway = std::getenv("SWAYSOCK");
-    if (desktop_.Available() && !desktop_.HasWorkArea() && sway != nullptr && sway[0] != '\0') {
+    const auto work = desktop_.WorkArea();
+    if (work) {
+      // Read from the root itself: Qt's first available geometry can be the
+      // whole screen although a work area is published (its own reading
+      // arrives a moment later as a change), and a scene laid out on the
+      // screen's bottom would be cut away and shown again at once, which
+      // the window manager may take in without the sprites' marks.
+      const qreal ratio = std::max<qreal>(1, screen->devicePixelRatio());
+      const QRect area(Floor((*work)[0] / ratio), Floor((*work)[1] / ratio),
+                       Floor((*work)[2] / ratio), Floor((*work)[3] / ratio));
+      if (area.intersects(screen->geometry())) usable_ = area & screen->geometry();
+    } else if (desktop_.Available() && sway != nullptr && sway[0] != '\0') {
       // In sway's layout pixels, which are XWayland's root pixels.
       if (const auto ws = AskSwayFocusedWorkspace(sway)) {
         const qreal ratio = std::max<qreal>(1, screen->devicePixelRatio());

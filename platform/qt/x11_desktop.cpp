@@ -120,8 +120,11 @@ bool X11Desktop::Xwayland() {
   return xwayland_ == 1;
 }
 
-bool X11Desktop::HasWorkArea() {
-  return ListProperty(root_, "_NET_WORKAREA").size() >= 4;
+std::optional<std::array<std::int32_t, 4>> X11Desktop::WorkArea() {
+  const std::vector<std::uint32_t> v = ListProperty(root_, "_NET_WORKAREA");
+  if (v.size() < 4 || v[2] == 0 || v[3] == 0) return std::nullopt;
+  return std::array<std::int32_t, 4>{std::int32_t(v[0]), std::int32_t(v[1]), std::int32_t(v[2]),
+                                     std::int32_t(v[3])};
 }
 
 X11Desktop::~X11Desktop() {

@@ -12,8 +12,10 @@
 #pragma once
 
 #include <QAbstractNativeEventFilter>
+#include <array>
 #include <cstdint>
 #include <map>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -46,8 +48,10 @@ class X11Desktop final : public QAbstractNativeEventFilter {
   // Wayland compositor, not an X window manager, then places and stacks
   // managed windows.
   bool Xwayland();
-  // Whether a window manager publishes a work area (_NET_WORKAREA).
-  bool HasWorkArea();
+  // The work area the window manager publishes (_NET_WORKAREA, the first
+  // desktop's x, y, width, height in device pixels of the root), read
+  // from the root window now; nothing when none is published.
+  std::optional<std::array<std::int32_t, 4>> WorkArea();
 
   // When the window manager frames a sprite, the frame gets the sprite's
   // no-shadow mark too: compositors read it from the top-level window,
