@@ -139,7 +139,9 @@ bool X11Desktop::Sprite(std::uint32_t window) {
 void X11Desktop::KeepOutOfTaskList(std::uint32_t window) {
   Reply<xcb_get_window_attributes_reply_t> attributes(xcb_get_window_attributes_reply(
       connection_, xcb_get_window_attributes(connection_, window), nullptr));
-  if (!attributes || attributes->map_state != XCB_MAP_STATE_VIEWABLE) return;
+  // Mapped (its frame may not be yet): the window manager has taken it in.
+  // A withdrawn window gets its marks before its next mapping instead.
+  if (!attributes || attributes->map_state == XCB_MAP_STATE_UNMAPPED) return;
   const std::vector<std::uint32_t> state = ListProperty(window, "_NET_WM_STATE");
   const std::uint32_t skipTaskbar = Atom("_NET_WM_STATE_SKIP_TASKBAR");
   const std::uint32_t skipPager = Atom("_NET_WM_STATE_SKIP_PAGER");
@@ -174,6 +176,12 @@ bool X11Desktop::nativeEventFilter(const QByteArray& eventType, void* message, q
     if (change->atom == Atom("_NET_WM_STATE") && Sprite(change->window)) {
       KeepOutOfTaskList(change->window);
     }
+    return false;
+  }
+  if (type == XCB_MAP_NOTIFY) {
+    // Mapped by the window manager: it has read the state by now.
+    const auto* map = reinterpret_cast<const xcb_map_notify_event_t*>(event);
+    if (Sprite(map->window)) KeepOutOfTaskList(map->window);
     return false;
   }
   if (type != XCB_REPARENT_NOTIFY) return false;

@@ -79,7 +79,7 @@ class X11Desktop final : public QAbstractNativeEventFilter {
  private:
   // Whether a window is one of our sprites (it carries their marks).
   bool Sprite(std::uint32_t window);
-  // A shown sprite whose state lacks skip-taskbar or skip-pager: asks the
+  // A mapped sprite whose state lacks skip-taskbar or skip-pager: asks the
   // window manager to add them (the client message EWMH has for mapped
   // windows).
   void KeepOutOfTaskList(std::uint32_t window);
