@@ -149,6 +149,9 @@ void X11Desktop::KeepOutOfTaskList(std::uint32_t window) {
     return std::find(state.begin(), state.end(), atom) != state.end();
   };
   if (has(skipTaskbar) && has(skipPager)) return;
+  // Once per mapping: a window manager that will not set them, and answers
+  // each request by writing its state again, is not asked for ever.
+  if (!askedSinceMapped_.insert(window).second) return;
   // A mapped window's state is changed by asking the window manager.
   xcb_client_message_event_t e{};
   e.response_type = XCB_CLIENT_MESSAGE;
@@ -176,6 +179,10 @@ bool X11Desktop::nativeEventFilter(const QByteArray& eventType, void* message, q
     if (change->atom == Atom("_NET_WM_STATE") && Sprite(change->window)) {
       KeepOutOfTaskList(change->window);
     }
+    return false;
+  }
+  if (type == XCB_UNMAP_NOTIFY) {
+    askedSinceMapped_.erase(reinterpret_cast<const xcb_unmap_notify_event_t*>(event)->window);
     return false;
   }
   if (type == XCB_MAP_NOTIFY) {

@@ -16,6 +16,7 @@
 #include <cstdint>
 #include <map>
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -88,6 +89,8 @@ class X11Desktop final : public QAbstractNativeEventFilter {
   std::uint32_t root_ = 0;
   std::map<std::string, std::uint32_t> atoms_;
   int xwayland_ = -1;  // not asked yet
+  // Sprites whose marks were asked for since they were last mapped.
+  std::set<std::uint32_t> askedSinceMapped_;
 };
 
 }  // namespace marivo::qt
