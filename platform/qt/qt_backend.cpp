@@ -14,6 +14,7 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QSessionManager>
+#include <QWindow>
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
@@ -101,7 +102,7 @@ QtBackend::QtBackend(Options options) : options_(options) {
                      });
     WatchScreen(QGuiApplication::primaryScreen());
     destroyWatch_ = std::make_unique<DestroyWatch>([this](std::uint32_t window) {
-      if (ended_ || !OwnWindow(window)) return;
+      if (ended_ || !GameWindow(window)) return;
       PlatformEvent e;
       e.kind = PlatformEvent::Kind::QuitRequest;
       Post(e);
@@ -207,7 +208,18 @@ QRect QtBackend::UsableArea(QScreen* screen) {
   if (!usable_) {
     usable_ = screen->availableGeometry();
     const char* sway = std::getenv("SWAYSOCK");
-    if (desktop_.Available() && !desktop_.HasWorkArea() && sway != nullptr && sway[0] != '\0') {
+    const auto work = desktop_.WorkArea();
+    if (work) {
+      // Read from the root itself: Qt's first available geometry can be the
+      // whole screen although a work area is published (its own reading
+      // arrives a moment later as a change), and a scene laid out on the
+      // screen's bottom would be cut away and shown again at once, which
+      // the window manager may take in without the sprites' marks.
+      const qreal ratio = std::max<qreal>(1, screen->devicePixelRatio());
+      const QRect area(Floor((*work)[0] / ratio), Floor((*work)[1] / ratio),
+                       Floor((*work)[2] / ratio), Floor((*work)[3] / ratio));
+      if (area.intersects(screen->geometry())) usable_ = area & screen->geometry();
+    } else if (desktop_.Available() && sway != nullptr && sway[0] != '\0') {
       // In sway's layout pixels, which are XWayland's root pixels.
       if (const auto ws = AskSwayFocusedWorkspace(sway)) {
         const qreal ratio = std::max<qreal>(1, screen->devicePixelRatio());
@@ -510,6 +522,19 @@ bool QtBackend::ClaimSingleInstance() {
 void QtBackend::End() {
   ended_ = true;
   if (closeModal_) closeModal_();
+}
+
+bool QtBackend::GameWindow(std::uint32_t window) const {
+  for (QtWindow* w : windows_) {
+    // Asked of the QWindow, never of the widget (which may keep a stale id),
+    // and only while it has a native window (winId() would create one).
+    const QWindow* handle = w->Widget().windowHandle();
+    if (handle != nullptr && handle->handle() != nullptr &&
+        std::uint32_t(handle->winId()) == window) {
+      return true;
+    }
+  }
+  return false;
 }
 
 bool QtBackend::OwnWindow(std::uint32_t window) const {

@@ -192,6 +192,12 @@ class QtBackend final : public Backend {
   QRect UsableArea(QScreen* screen);
   // Whether an X window is one of this program's top levels.
   bool OwnWindow(std::uint32_t window) const;
+  // Whether an X window is, right now, the native window of one of the
+  // game's windows. Qt's own passing windows (a tooltip, a menu) are not
+  // counted, nor a native window Qt has already let go of: Qt destroys
+  // and replaces a tooltip's native window while the widget still reports
+  // the old id.
+  bool GameWindow(std::uint32_t window) const;
 
   Options options_;
   EventSink* sink_ = nullptr;

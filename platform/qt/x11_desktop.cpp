@@ -145,24 +145,84 @@ bool X11Desktop::Xwayland() {
   return xwayland_ == 1;
 }
 
-bool X11Desktop::HasWorkArea() {
-  return ListProperty(root_, "_NET_WORKAREA").size() >= 4;
+std::optional<std::array<std::int32_t, 4>> X11Desktop::WorkArea() {
+  const std::vector<std::uint32_t> v = ListProperty(root_, "_NET_WORKAREA");
+  if (v.size() < 4 || v[2] == 0 || v[3] == 0) return std::nullopt;
+  return std::array<std::int32_t, 4>{std::int32_t(v[0]), std::int32_t(v[1]), std::int32_t(v[2]),
+                                     std::int32_t(v[3])};
 }
 
 X11Desktop::~X11Desktop() {
   if (connection_ != nullptr && qGuiApp != nullptr) qGuiApp->removeNativeEventFilter(this);
 }
 
+bool X11Desktop::Sprite(std::uint32_t window) {
+  // Only our sprites carry the no-shadow mark.
+  return ListProperty(window, "_COMPTON_SHADOW") == std::vector<std::uint32_t>{0};
+}
+
+void X11Desktop::KeepOutOfTaskList(std::uint32_t window) {
+  Reply<xcb_get_window_attributes_reply_t> attributes(xcb_get_window_attributes_reply(
+      connection_, xcb_get_window_attributes(connection_, window), nullptr));
+  // Mapped (its frame may not be yet): the window manager has taken it in.
+  // A withdrawn window gets its marks before its next mapping instead.
+  if (!attributes || attributes->map_state == XCB_MAP_STATE_UNMAPPED) return;
+  const std::vector<std::uint32_t> state = ListProperty(window, "_NET_WM_STATE");
+  const std::uint32_t skipTaskbar = Atom("_NET_WM_STATE_SKIP_TASKBAR");
+  const std::uint32_t skipPager = Atom("_NET_WM_STATE_SKIP_PAGER");
+  const auto has = [&state](std::uint32_t atom) {
+    return std::find(state.begin(), state.end(), atom) != state.end();
+  };
+  if (has(skipTaskbar) && has(skipPager)) return;
+  // Once per mapping: a window manager that will not set them, and answers
+  // each request by writing its state again, is not asked for ever.
+  if (!askedSinceMapped_.insert(window).second) return;
+  // A mapped window's state is changed by asking the window manager.
+  xcb_client_message_event_t e{};
+  e.response_type = XCB_CLIENT_MESSAGE;
+  e.format = 32;
+  e.window = window;
+  e.type = Atom("_NET_WM_STATE");
+  e.data.data32[0] = 1;  // add
+  e.data.data32[1] = skipTaskbar;
+  e.data.data32[2] = skipPager;
+  e.data.data32[3] = 1;  // an application's own request
+  xcb_send_event(connection_, 0, root_,
+                 XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT | XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY,
+                 reinterpret_cast<const char*>(&e));
+  xcb_flush(connection_);
+}
+
 bool X11Desktop::nativeEventFilter(const QByteArray& eventType, void* message, qintptr*) {
   if (connection_ == nullptr || eventType != "xcb_generic_event_t") return false;
   const auto* event = static_cast<const xcb_generic_event_t*>(message);
-  if ((event->response_type & 0x7F) != XCB_REPARENT_NOTIFY) return false;
-  const auto* reparent = reinterpret_cast<const xcb_reparent_notify_event_t*>(event);
-  if (reparent->parent == root_) return false;
-  // Only our sprites carry the mark.
-  if (ListProperty(reparent->window, "_COMPTON_SHADOW") != std::vector<std::uint32_t>{0}) {
+  const int type = event->response_type & 0x7F;
+  if (type == XCB_PROPERTY_NOTIFY) {
+    // The window manager rewrote a shown sprite's state without the marks
+    // (or dropped it): ask again, as a mapped window must.
+    const auto* change = reinterpret_cast<const xcb_property_notify_event_t*>(event);
+    if (change->atom == Atom("_NET_WM_STATE") && Sprite(change->window)) {
+      KeepOutOfTaskList(change->window);
+    }
     return false;
   }
+  if (type == XCB_UNMAP_NOTIFY) {
+    askedSinceMapped_.erase(reinterpret_cast<const xcb_unmap_notify_event_t*>(event)->window);
+    return false;
+  }
+  if (type == XCB_MAP_NOTIFY) {
+    // Mapped by the window manager: it has read the state by now.
+    const auto* map = reinterpret_cast<const xcb_map_notify_event_t*>(event);
+    if (Sprite(map->window)) KeepOutOfTaskList(map->window);
+    return false;
+  }
+  if (type != XCB_REPARENT_NOTIFY) return false;
+  const auto* reparent = reinterpret_cast<const xcb_reparent_notify_event_t*>(event);
+  if (reparent->parent == root_) return false;
+  if (!Sprite(reparent->window)) return false;
+  // Managed now: should the window manager have read the state before the
+  // marks were there, they are asked for again.
+  KeepOutOfTaskList(reparent->window);
   const std::uint32_t frame = TopLevelOf(reparent->window);
   if (frame == 0 || frame == reparent->window) return false;
   const std::uint32_t none = 0;

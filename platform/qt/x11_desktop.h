@@ -13,8 +13,11 @@
 
 #include <QAbstractNativeEventFilter>
 #include <QRegion>
+#include <array>
 #include <cstdint>
 #include <map>
+#include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -53,8 +56,10 @@ class X11Desktop final : public QAbstractNativeEventFilter {
   // Wayland compositor, not an X window manager, then places and stacks
   // managed windows.
   bool Xwayland();
-  // Whether a window manager publishes a work area (_NET_WORKAREA).
-  bool HasWorkArea();
+  // The work area the window manager publishes (_NET_WORKAREA, the first
+  // desktop's x, y, width, height in device pixels of the root), read
+  // from the root window now; nothing when none is published.
+  std::optional<std::array<std::int32_t, 4>> WorkArea();
 
   // When the window manager frames a sprite, the frame gets the sprite's
   // no-shadow mark too: compositors read it from the top-level window,
@@ -80,10 +85,19 @@ class X11Desktop final : public QAbstractNativeEventFilter {
   void Flush();
 
  private:
+  // Whether a window is one of our sprites (it carries their marks).
+  bool Sprite(std::uint32_t window);
+  // A mapped sprite whose state lacks skip-taskbar or skip-pager: asks the
+  // window manager to add them (the client message EWMH has for mapped
+  // windows).
+  void KeepOutOfTaskList(std::uint32_t window);
+
   xcb_connection_t* connection_ = nullptr;
   std::uint32_t root_ = 0;
   std::map<std::string, std::uint32_t> atoms_;
   int xwayland_ = -1;  // not asked yet
+  // Sprites whose marks were asked for since they were last mapped.
+  std::set<std::uint32_t> askedSinceMapped_;
 };
 
 }  // namespace marivo::qt
