@@ -92,6 +92,18 @@ import -window root "$artifacts/wine_start.png"
   pass "the two records were merged into the one beside the program" ||
   fail "beside the program after the start: $(tr -d '\r' <"$work/game/marivo2.ini" | tr '\n' ' ')"
 
+# The refusal box of the copy PID, once it is up (empty when that copy
+# ended first or no box came within 15 s).
+refusal_box() {
+  local box=""
+  for _ in $(seq 60); do
+    box=$(probe list | grep ' visible=1 ' | grep ' class=#32770 ' | grep ' title=Marivo2$' | head -n1 || true)
+    [ -n "$box" ] && break
+    kill -0 "$1" 2>/dev/null || break
+    sleep 0.25
+  done
+  printf '%s' "$box"
+}
 echo "== A second start"
 # While the game runs, a second copy only says so in a message box titled
 # Marivo2 (OK only) and ends: no second scene, the record untouched.
@@ -99,13 +111,7 @@ record_sum=$(md5sum <"$work/game/marivo2.ini")
 record_time=$(stat -c %Y "$work/game/marivo2.ini")
 (cd "$work/game" && exec timeout 60 wine marivo2.exe) >"$work/second.log" 2>&1 &
 second_pid=$!
-box=""
-for _ in $(seq 60); do
-  box=$(probe list | grep ' visible=1 ' | grep ' class=#32770 ' | grep ' title=Marivo2$' | head -n1 || true)
-  [ -n "$box" ] && break
-  kill -0 "$second_pid" 2>/dev/null || break
-  sleep 0.25
-done
+box=$(refusal_box "$second_pid")
 if [ -z "$box" ]; then
   fail "no message box titled Marivo2 from the second start"
 else
@@ -150,13 +156,7 @@ echo "== A logoff while a second copy's box is up"
 record_sum=$(md5sum <"$work/game/marivo2.ini")
 (cd "$work/game" && exec timeout 60 wine marivo2.exe) >"$work/refused.log" 2>&1 &
 refused_pid=$!
-box=""
-for _ in $(seq 60); do
-  box=$(probe list | grep ' visible=1 ' | grep ' class=#32770 ' | grep ' title=Marivo2$' | head -n1 || true)
-  [ -n "$box" ] && break
-  kill -0 "$refused_pid" 2>/dev/null || break
-  sleep 0.25
-done
+box=$(refusal_box "$refused_pid")
 if [ -z "$box" ]; then
   fail "no refusal box to end the session under"
 else

@@ -705,6 +705,11 @@ int Colours(int x, int y, int w, int h) {
   return 0;
 }
 
+// Every window of the scene.
+const char* const kScene[] = {"frmCon", "frmMan", "frmSea", "frmUki", "frmFish",
+                              "frmC",   "frmL",   "frmR",   "frmV"};
+constexpr int kSceneCount = int(sizeof kScene / sizeof kScene[0]);
+
 // Pixels around a shaped sprite that are outside its outline must show the
 // desktop: no shadow, no halo, no unshaped rectangle. Counts the pixels
 // within `margin` of the window's rectangle that lie outside its bounding
@@ -713,9 +718,6 @@ int Colours(int x, int y, int w, int h) {
 int Fringe(const char* name, uint32_t desktop, int margin, int bottom) {
   // Every window of the scene, the angler too: a neighbour of ours is not
   // a fringe.
-  static const char* const kScene[] = {"frmCon", "frmMan", "frmSea", "frmUki", "frmFish",
-                                       "frmC",   "frmL",   "frmR",   "frmV"};
-  constexpr int kSceneCount = int(sizeof kScene / sizeof kScene[0]);
   Geom all[kSceneCount];
   Scan(kScene, kSceneCount, all);
   Geom me = GeomOf(name);
@@ -814,9 +816,6 @@ bool Inside(const std::vector<XRectangle>& rects, int x, int y) {
 // covers exactly that many pixels).
 int DrawnAsOutline(const char* name, const char* before, const char* after, int margin, int bottom,
                    int percent, long outlinePixels) {
-  static const char* const kScene[] = {"frmCon", "frmMan", "frmSea", "frmUki", "frmFish",
-                                       "frmC",   "frmL",   "frmR",   "frmV"};
-  constexpr int kSceneCount = int(sizeof kScene / sizeof kScene[0]);
   Geom all[kSceneCount];
   Scan(kScene, kSceneCount, all);
   Geom me = GeomOf(name);
