@@ -77,6 +77,12 @@ QtBackend::QtBackend(Options options) : options_(options) {
   wakeupTimer_.setSingleShot(true);
   wakeupTimer_.setTimerType(Qt::PreciseTimer);
   QObject::connect(&wakeupTimer_, &QTimer::timeout, &wakeupTimer_, [this] { OnWakeup(); });
+  dockTimer_.setSingleShot(true);
+  dockTimer_.setInterval(50);
+  QObject::connect(&dockTimer_, &QTimer::timeout, &dockTimer_, [this] { OnDocksChanged(); });
+  desktop_.SetDocksChangedHandler([this] {
+    if (!dockTimer_.isActive()) dockTimer_.start();
+  });
   random_.Seed(static_cast<std::uint32_t>(QDateTime::currentMSecsSinceEpoch()));
 
   auto sessionEnding = [this] {
@@ -153,6 +159,14 @@ void QtBackend::PostScreenChanged() {
   Post(e);
 }
 
+void QtBackend::OnDocksChanged() {
+  // Not read since the last change: the next reading sees the panels anew.
+  if (ended_ || !usable_) return;
+  const QRect before = *usable_;
+  usable_.reset();
+  if (UsableArea(QGuiApplication::primaryScreen()) != before) PostScreenChanged();
+}
+
 QtBackend::~QtBackend() {
   if (fontLoader_.joinable()) fontLoader_.join();
   if (destroyWatch_ && qGuiApp != nullptr) qGuiApp->removeNativeEventFilter(destroyWatch_.get());
@@ -226,6 +240,29 @@ QRect QtBackend::UsableArea(QScreen* screen) {
         const QRect area(Floor(ws->x / ratio), Floor(ws->y / ratio), Floor(ws->width / ratio),
                          Floor(ws->height / ratio));
         usable_ = area & screen->geometry();
+      }
+    }
+    // A panel along the bottom edge that reserves no room there stands
+    // above every normal window: Xfce's stock dock, shown, or hidden down
+    // to its strip (it hides only for the active window, which a sprite
+    // never is). The scene stands on its top, shown or hidden alike.
+    if (desktop_.Available()) {
+      const auto devicePixels = [](const QScreen* s) {
+        const qreal r = std::max<qreal>(1, s->devicePixelRatio());
+        const QRect g = s->geometry();
+        return QRect(Nearest(g.x() * r), Nearest(g.y() * r), Nearest(g.width() * r),
+                     Nearest(g.height() * r));
+      };
+      std::vector<QRect> others;
+      for (const QScreen* other : QGuiApplication::screens()) {
+        if (other != screen) others.push_back(devicePixels(other));
+      }
+      if (const auto top = UnreservedDockTop(devicePixels(screen), others, desktop_.Docks())) {
+        const int bottom = Floor(*top / std::max<qreal>(1, screen->devicePixelRatio()));
+        if (usable_->isValid() && bottom > usable_->y() &&
+            bottom < usable_->y() + usable_->height()) {
+          usable_->setHeight(bottom - usable_->y());
+        }
       }
     }
   }

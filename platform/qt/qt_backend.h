@@ -19,7 +19,9 @@
 //   in Qt's event dispatcher until an input arrives or the deadline passes;
 //   the game's timers keep running inside the popup menu and message boxes;
 // - the usable bottom edge from the primary screen's available geometry
-//   (on sway, which publishes none, from its IPC), 15 twips per logical
+//   (on sway, which publishes none, from its IPC), raised to the top of a
+//   panel along the bottom edge that reserves no room there (an autohiding
+//   dock, shown or hidden, followed as it moves), 15 twips per logical
 //   pixel; pixel art is scaled without smoothing on a high-density screen;
 // - sprite windows cut to the usable area: what the game places below the
 //   usable bottom or past the screen's edge is cut from the native window
@@ -186,9 +188,14 @@ class QtBackend final : public Backend {
   // is primary; each change is reported as ScreenChanged.
   void WatchScreen(QScreen* screen);
   void PostScreenChanged();
+  // A bottom panel that reserves no room moved, showed or hid: when that
+  // moves the usable bottom, it is reported as a screen change.
+  void OnDocksChanged();
   // The primary screen's usable area, in logical pixels: the work area the
   // window manager publishes; on sway, which publishes none to X clients,
   // the focused workspace's rectangle from its IPC; else the whole screen.
+  // It ends above a panel along the bottom edge that reserves no room
+  // there (X11Desktop::Docks), so that panel never covers the scene.
   QRect UsableArea(QScreen* screen);
   // Whether an X window is one of this program's top levels.
   bool OwnWindow(std::uint32_t window) const;
@@ -204,6 +211,10 @@ class QtBackend final : public Backend {
   QElapsedTimer clock_;
   QTimer waitTimer_;    // wakes WaitEvents at its deadline
   QTimer wakeupTimer_;  // the game's next timer, inside native modal loops
+  // Reads the bottom panels again a moment after one of them changed: a
+  // dock that shows or hides moves its windows in a few steps, which are
+  // taken together.
+  QTimer dockTimer_;
   std::optional<std::uint32_t> wakeup_;
   std::function<void()> closeModal_;
   int modalDepth_ = 0;

@@ -25,6 +25,27 @@ using Reply = std::unique_ptr<T, FreeReply>;
 
 }  // namespace
 
+std::optional<int> UnreservedDockTop(const QRect& screen, const std::vector<QRect>& otherScreens,
+                                     const std::vector<DockWindow>& docks) {
+  std::optional<int> top;
+  const int lastRow = screen.y() + screen.height();
+  for (const DockWindow& dock : docks) {
+    const QRect& r = dock.rect;
+    if (dock.reservesBottom || r.width() <= r.height()) continue;
+    // Across the screen, down to or past its last row, from its lower half.
+    if (r.x() >= screen.x() + screen.width() || r.x() + r.width() <= screen.x()) continue;
+    if (r.y() + r.height() < lastRow || r.y() < screen.y() + screen.height() / 2) continue;
+    // Past the last row it belongs to no other screen: it has slid out to
+    // hide, and stands its whole height when it comes back.
+    const bool elsewhere = std::any_of(otherScreens.begin(), otherScreens.end(),
+                                       [&r](const QRect& other) { return other.intersects(r); });
+    if (r.y() + r.height() > lastRow && elsewhere) continue;
+    const int standsAt = lastRow - r.height();
+    if (!top || standsAt < *top) top = standsAt;
+  }
+  return top;
+}
+
 X11Desktop::X11Desktop() {
   auto* app = qGuiApp;
   if (app == nullptr) return;
@@ -152,6 +173,69 @@ std::optional<std::array<std::int32_t, 4>> X11Desktop::WorkArea() {
                                      std::int32_t(v[3])};
 }
 
+std::vector<DockWindow> X11Desktop::Docks() {
+  std::vector<DockWindow> docks;
+  if (connection_ == nullptr) return docks;
+  const std::vector<std::uint32_t> clients = ListProperty(root_, "_NET_CLIENT_LIST");
+  const std::uint32_t dockType = Atom("_NET_WM_WINDOW_TYPE_DOCK");
+  std::map<std::uint32_t, bool> known;
+  std::set<std::uint32_t> watch;
+  for (const std::uint32_t client : clients) {
+    auto found = dockClients_.find(client);
+    // A client's type is set before it is mapped and stays: read it once.
+    const bool dock = found != dockClients_.end() ? found->second : [&] {
+      const auto types = ListProperty(client, "_NET_WM_WINDOW_TYPE");
+      return !types.empty() && types.front() == dockType;
+    }();
+    known.emplace(client, dock);
+    if (!dock) continue;
+    watch.insert(client);
+    const std::uint32_t frame = TopLevelOf(client);
+    if (frame != 0) watch.insert(frame);
+    Reply<xcb_get_window_attributes_reply_t> attributes(xcb_get_window_attributes_reply(
+        connection_, xcb_get_window_attributes(connection_, client), nullptr));
+    if (!attributes || attributes->map_state != XCB_MAP_STATE_VIEWABLE) continue;
+    Reply<xcb_get_geometry_reply_t> geometry(
+        xcb_get_geometry_reply(connection_, xcb_get_geometry(connection_, client), nullptr));
+    Reply<xcb_translate_coordinates_reply_t> place(xcb_translate_coordinates_reply(
+        connection_, xcb_translate_coordinates(connection_, client, root_, 0, 0), nullptr));
+    if (!geometry || !place) continue;
+    DockWindow d;
+    d.rect = QRect(place->dst_x, place->dst_y, geometry->width, geometry->height);
+    // The bottom strut: the third of the four edges, in either form.
+    std::vector<std::uint32_t> strut = ListProperty(client, "_NET_WM_STRUT_PARTIAL");
+    if (strut.size() < 4) strut = ListProperty(client, "_NET_WM_STRUT");
+    d.reservesBottom = strut.size() >= 4 && strut[3] > 0;
+    docks.push_back(d);
+  }
+  dockClients_ = std::move(known);
+  for (const std::uint32_t w : watched_) {
+    if (watch.count(w) == 0) Listen(w, false);
+  }
+  for (const std::uint32_t w : watch) {
+    if (watched_.count(w) == 0) Listen(w, true);
+  }
+  watched_ = std::move(watch);
+  return docks;
+}
+
+void X11Desktop::Listen(std::uint32_t window, bool watch) {
+  // Moves, size changes, mapping, reparenting, destruction; property
+  // changes for the struts. Checked, so a window gone meanwhile raises no
+  // error in Qt's event queue.
+  const std::uint32_t mask =
+      watch ? XCB_EVENT_MASK_STRUCTURE_NOTIFY | XCB_EVENT_MASK_PROPERTY_CHANGE : 0;
+  std::free(xcb_request_check(connection_, xcb_change_window_attributes_checked(
+                                               connection_, window, XCB_CW_EVENT_MASK, &mask)));
+}
+
+bool X11Desktop::AboutDocks(std::uint32_t window, std::uint32_t atom) {
+  if (window == root_) return atom == Atom("_NET_CLIENT_LIST");
+  if (watched_.count(window) == 0) return false;
+  return atom == 0 || atom == Atom("_NET_WM_STRUT_PARTIAL") || atom == Atom("_NET_WM_STRUT") ||
+         atom == Atom("_NET_WM_WINDOW_TYPE");
+}
+
 X11Desktop::~X11Desktop() {
   if (connection_ != nullptr && qGuiApp != nullptr) qGuiApp->removeNativeEventFilter(this);
 }
@@ -204,20 +288,38 @@ bool X11Desktop::nativeEventFilter(const QByteArray& eventType, void* message, q
     if (change->atom == Atom("_NET_WM_STATE") && Sprite(change->window)) {
       KeepOutOfTaskList(change->window);
     }
+    if (docksChanged_ && AboutDocks(change->window, change->atom)) docksChanged_();
     return false;
   }
   if (type == XCB_UNMAP_NOTIFY) {
-    askedSinceMapped_.erase(reinterpret_cast<const xcb_unmap_notify_event_t*>(event)->window);
+    const auto* unmap = reinterpret_cast<const xcb_unmap_notify_event_t*>(event);
+    askedSinceMapped_.erase(unmap->window);
+    if (docksChanged_ && AboutDocks(unmap->window, 0)) docksChanged_();
     return false;
   }
   if (type == XCB_MAP_NOTIFY) {
     // Mapped by the window manager: it has read the state by now.
     const auto* map = reinterpret_cast<const xcb_map_notify_event_t*>(event);
+    if (docksChanged_ && AboutDocks(map->window, 0)) docksChanged_();
     if (Sprite(map->window)) KeepOutOfTaskList(map->window);
+    return false;
+  }
+  if (type == XCB_CONFIGURE_NOTIFY || type == XCB_DESTROY_NOTIFY) {
+    // A dock or its frame moved, changed its size or went.
+    const auto window = type == XCB_CONFIGURE_NOTIFY
+                            ? reinterpret_cast<const xcb_configure_notify_event_t*>(event)->window
+                            : reinterpret_cast<const xcb_destroy_notify_event_t*>(event)->window;
+    if (type == XCB_DESTROY_NOTIFY && watched_.erase(window) > 0 && docksChanged_) {
+      docksChanged_();
+    } else if (docksChanged_ && AboutDocks(window, 0)) {
+      docksChanged_();
+    }
     return false;
   }
   if (type != XCB_REPARENT_NOTIFY) return false;
   const auto* reparent = reinterpret_cast<const xcb_reparent_notify_event_t*>(event);
+  // A dock taken into a new frame: the frame is listened to from now on.
+  if (docksChanged_ && AboutDocks(reparent->window, 0)) docksChanged_();
   if (reparent->parent == root_) return false;
   if (!Sprite(reparent->window)) return false;
   // Managed now: should the window manager have read the state before the

@@ -7,14 +7,19 @@
 // - whether the X server is XWayland, and whether a work area is published;
 // - the focus of another client's window can be read before the popup menu
 //   and handed back to it afterwards;
-// - the stacking order of our windows as the X server holds it.
+// - the stacking order of our windows as the X server holds it;
+// - the panels along the screen's bottom edge that reserve no room there
+//   (an autohiding dock, shown, or hidden down to a thin strip), followed
+//   as they move, show and hide.
 // Off X11 (Qt's off-screen platform in tests) every call does nothing.
 #pragma once
 
 #include <QAbstractNativeEventFilter>
+#include <QRect>
 #include <QRegion>
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <optional>
 #include <set>
@@ -24,6 +29,27 @@
 struct xcb_connection_t;
 
 namespace marivo::qt {
+
+// A dock-type window of another program (a panel), as the X server has it
+// now: its rectangle in device pixels of the root, and whether it reserves
+// room along the screen's bottom edge (a bottom strut).
+struct DockWindow {
+  QRect rect;
+  bool reservesBottom = false;
+};
+
+// Where the scene must stand so that no panel along the bottom edge of
+// `screen` (device pixels of the root) covers it although that panel keeps
+// no room there: the highest top among such docks, or nothing. A dock
+// counts when it is wider than high, overlaps the screen across, starts in
+// its lower half and reaches down to its last row or past it. One that
+// reaches past it, and onto none of `otherScreens`, has slid out of the
+// screen to hide (Xfce's autohiding dock keeps its window there and leaves
+// a thin strip on the edge): it counts with its whole height, as it stands
+// when it comes back. A panel that reserves its room (a bottom strut) is
+// in the work area already.
+std::optional<int> UnreservedDockTop(const QRect& screen, const std::vector<QRect>& otherScreens,
+                                     const std::vector<DockWindow>& docks);
 
 class X11Desktop final : public QAbstractNativeEventFilter {
  public:
@@ -61,6 +87,14 @@ class X11Desktop final : public QAbstractNativeEventFilter {
   // from the root window now; nothing when none is published.
   std::optional<std::array<std::int32_t, 4>> WorkArea();
 
+  // The viewable dock-type windows among the window manager's clients,
+  // read now. Each is watched from then on, with its frame: when one
+  // moves, changes its size or its struts, is shown, hidden or destroyed,
+  // or the window manager's list of clients changes, the handler given to
+  // SetDocksChangedHandler runs (from Qt's event handling).
+  std::vector<DockWindow> Docks();
+  void SetDocksChangedHandler(std::function<void()> handler) { docksChanged_ = std::move(handler); }
+
   // When the window manager frames a sprite, the frame gets the sprite's
   // no-shadow mark too: compositors read it from the top-level window,
   // which is then the frame. Watches the reparenting among Qt's events.
@@ -91,6 +125,11 @@ class X11Desktop final : public QAbstractNativeEventFilter {
   // window manager to add them (the client message EWMH has for mapped
   // windows).
   void KeepOutOfTaskList(std::uint32_t window);
+  // Whether an event about `window` may change what Docks() reads.
+  bool AboutDocks(std::uint32_t window, std::uint32_t atom);
+  // Selects the events that tell a dock or its frame moved, changed or
+  // went (`watch`), or stops listening to them.
+  void Listen(std::uint32_t window, bool watch);
 
   xcb_connection_t* connection_ = nullptr;
   std::uint32_t root_ = 0;
@@ -98,6 +137,11 @@ class X11Desktop final : public QAbstractNativeEventFilter {
   int xwayland_ = -1;  // not asked yet
   // Sprites whose marks were asked for since they were last mapped.
   std::set<std::uint32_t> askedSinceMapped_;
+  // The window manager's clients whose type has been read: dock or not.
+  std::map<std::uint32_t, bool> dockClients_;
+  // Docks and their frames whose moves and changes are listened to.
+  std::set<std::uint32_t> watched_;
+  std::function<void()> docksChanged_;
 };
 
 }  // namespace marivo::qt

@@ -38,6 +38,7 @@
 #include "platform/qt/qt_window.h"
 #include "platform/qt/signal_watch.h"
 #include "platform/qt/sway_ipc.h"
+#include "platform/qt/x11_desktop.h"
 #include "scene/game.h"
 
 namespace marivo::qt {
@@ -159,6 +160,41 @@ TEST(QtSupport, UsableBottomIsWhereTheAvailableAreaEnds) {
   // No panel at all.
   s = ScreenInfoFrom(QRect(0, 0, 800, 600), QRect(0, 0, 800, 600));
   EXPECT_EQ(s.fullScreenClientHeight + s.captionHeight, 600);
+}
+
+TEST(QtSupport, TheSceneStandsOnABottomDockThatReservesNoRoom) {
+  const QRect screen(0, 0, 1280, 800);
+  const std::vector<QRect> alone;
+  // Xfce's stock dock, 306 x 49 in the middle of the bottom edge, as the X
+  // server has it. Its strip for hiding waits off the screen while it shows.
+  const DockWindow shown{QRect(487, 751, 306, 49)};
+  const DockWindow stripAway{QRect(-9999, -9999, 306, 3)};
+  EXPECT_EQ(UnreservedDockTop(screen, alone, {stripAway, shown}), 751);
+  // Hidden: the strip on the edge, the dock slid out below the screen, or
+  // on its way out. It comes back whole: the scene stays where it was.
+  const DockWindow strip{QRect(487, 797, 306, 3)};
+  EXPECT_EQ(UnreservedDockTop(screen, alone, {strip, DockWindow{QRect(487, 869, 306, 49)}}), 751);
+  EXPECT_EQ(UnreservedDockTop(screen, alone, {strip, DockWindow{QRect(487, 790, 306, 49)}}), 751);
+  EXPECT_EQ(UnreservedDockTop(screen, alone, {strip}), 797);
+  // A panel that reserves its room is in the work area already.
+  EXPECT_EQ(UnreservedDockTop(screen, alone, {DockWindow{QRect(0, 770, 1280, 30), true}}),
+            std::nullopt);
+  // Not along the bottom edge: a panel at the top, one floating above the
+  // edge, one down the left side, one off the screen to the right.
+  EXPECT_EQ(
+      UnreservedDockTop(screen, alone,
+                        {DockWindow{QRect(0, 0, 1280, 27)}, DockWindow{QRect(400, 700, 300, 40)},
+                         DockWindow{QRect(0, 0, 48, 800)}, DockWindow{QRect(1280, 760, 300, 40)}}),
+      std::nullopt);
+  // The highest of two docks on the edge.
+  EXPECT_EQ(
+      UnreservedDockTop(screen, alone,
+                        {DockWindow{QRect(0, 770, 200, 30)}, DockWindow{QRect(900, 740, 200, 60)}}),
+      740);
+  // Below this screen lies another one: a dock at its top belongs there.
+  const std::vector<QRect> below{QRect(0, 800, 1280, 1024)};
+  EXPECT_EQ(UnreservedDockTop(screen, below, {DockWindow{QRect(0, 800, 1280, 30)}}), std::nullopt);
+  EXPECT_EQ(UnreservedDockTop(screen, below, {shown}), 751);
 }
 
 TEST(QtSupport, SwaysFocusedWorkspaceGivesTheUsableArea) {

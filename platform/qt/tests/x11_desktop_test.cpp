@@ -303,5 +303,72 @@ TEST_F(X11Test, TheWorkAreaIsReadFromTheRootBeforeQtHasHeardOfIt) {
   xcb_flush(c);
 }
 
+TEST_F(X11Test, TheSceneStandsOnABottomDockThatReservesNoRoomAndFollowsIt) {
+  auto* c = qGuiApp->nativeInterface<QNativeInterface::QX11Application>()->connection();
+  QtBackend backend(Quiet());
+  Platform platform(backend);
+  X11Desktop& x = backend.Desktop();
+  if (x.ListProperty(x.Root(), "_NET_SUPPORTING_WM_CHECK").empty()) {
+    GTEST_SKIP() << "no window manager lists its clients here";
+  }
+  int changes = 0;
+  platform.SetScreenChangedHandler([&] { ++changes; });
+  const QRect screen = QGuiApplication::primaryScreen()->geometry();
+  const int bottom = backend.AllowedArea().bottom() + 1;
+  const auto usableBottom = [&] {
+    platform.DoEvents();
+    return backend.AllowedArea().bottom() + 1;
+  };
+
+  // Another program's dock: a strip along the bottom edge, no strut, as an
+  // autohiding panel leaves when it hides.
+  const xcb_window_t dock = xcb_generate_id(c);
+  const xcb_screen_t* root = xcb_setup_roots_iterator(xcb_get_setup(c)).data;
+  xcb_create_window(c, XCB_COPY_FROM_PARENT, dock, root->root, 100, std::int16_t(bottom - 3), 200,
+                    3, 0, XCB_WINDOW_CLASS_INPUT_OUTPUT, root->root_visual, 0, nullptr);
+  const std::uint32_t type = x.Atom("_NET_WM_WINDOW_TYPE_DOCK");
+  xcb_change_property(c, XCB_PROP_MODE_REPLACE, dock, x.Atom("_NET_WM_WINDOW_TYPE"), XCB_ATOM_ATOM,
+                      32, 1, &type);
+  // Placed by the program itself (WM_NORMAL_HINTS: user position and size).
+  std::uint32_t hints[18] = {1 | 2, 100, std::uint32_t(bottom - 3), 200, 3};
+  xcb_change_property(c, XCB_PROP_MODE_REPLACE, dock, XCB_ATOM_WM_NORMAL_HINTS,
+                      XCB_ATOM_WM_SIZE_HINTS, 32, 18, hints);
+  xcb_map_window(c, dock);
+  xcb_flush(c);
+  auto place = [&](int y, int height) {
+    const std::uint32_t values[2] = {std::uint32_t(y), std::uint32_t(height)};
+    xcb_configure_window(c, dock, XCB_CONFIG_WINDOW_Y | XCB_CONFIG_WINDOW_HEIGHT, values);
+    xcb_flush(c);
+  };
+  ASSERT_TRUE(PumpUntil([&] { return Viewable(dock) && XGeometry(dock).y() == bottom - 3; }))
+      << "the window manager put the dock at " << XGeometry(dock).y();
+  EXPECT_TRUE(PumpUntil([&] { return usableBottom() == bottom - 3; }))
+      << "the strip covers the scene: usable bottom " << usableBottom();
+  EXPECT_TRUE(PumpUntil([&] { return changes == 1; })) << changes << " screen changes";
+
+  // Shown whole: the scene stands on its top, laid out once more.
+  place(bottom - 40, 40);
+  EXPECT_TRUE(PumpUntil([&] { return usableBottom() == bottom - 40; }))
+      << "the dock covers the scene: usable bottom " << usableBottom();
+  EXPECT_TRUE(PumpUntil([&] { return changes == 2; })) << changes << " screen changes";
+
+  // Slid out below the screen to hide, where the window manager lets it:
+  // it comes back whole, so the scene stays.
+  place(screen.height() + 20, 40);
+  if (PumpUntil([&] { return XGeometry(dock).y() == screen.height() + 20; })) {
+    Settle(200);
+    EXPECT_EQ(usableBottom(), bottom - 40);
+    EXPECT_EQ(changes, 2);
+  }
+
+  // Gone: the scene stands on the bottom edge again.
+  xcb_unmap_window(c, dock);
+  xcb_flush(c);
+  EXPECT_TRUE(PumpUntil([&] { return usableBottom() == bottom; }))
+      << "usable bottom " << usableBottom();
+  xcb_destroy_window(c, dock);
+  xcb_flush(c);
+}
+
 }  // namespace
 }  // namespace marivo::qt
