@@ -4,6 +4,8 @@
 #
 #   openbox  openbox and a tint2 panel
 #   xfce     xfwm4 (compositing on, as it comes) and xfce4-panel at the bottom
+#   xfce-stock  xfwm4 and xfce4-panel as they come: a panel at the top and
+#            an autohiding dock in the middle of the bottom edge
 #   icewm    IceWM and its own task bar
 #   kwin     KWin on X11 with its default settings, a tint2 panel and a
 #            desktop window
@@ -34,7 +36,7 @@ player=${3:?$usage}
 shift 3
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 desktops=("$@")
-[ ${#desktops[@]} -gt 0 ] || desktops=(openbox xfce icewm kwin mutter sway weston)
+[ ${#desktops[@]} -gt 0 ] || desktops=(openbox xfce xfce-stock icewm kwin mutter sway weston)
 whole_catch=" ${MARIVO_MATRIX_WHOLE_CATCH:-openbox xfce icewm kwin mutter sway} "
 
 # shellcheck source=tests/e2e/lib.sh
@@ -167,6 +169,45 @@ up_xfce() {
   launch "$dir/xfce.log" dbus-run-session -- sh -c 'xfwm4 & xfce4-panel & wait'
   wait_until 150 wm_running || return 1
   wait_until 150 panel_reserves && bottom=$(work_bottom)
+}
+
+# Xfce as a new user gets it: no panel settings, so xfce4-panel makes its
+# stock layout, a panel along the top that reserves its room and a dock in
+# the middle of the bottom edge that reserves none. The dock hides when the
+# active window overlaps it (down to a 3-pixel strip on the edge) and shows
+# otherwise, as it does here with the terminal away from it. The scene
+# stands on the dock's top edge. xfwm4's compositor draws a faint shadow
+# round the dock, a few rows up onto the sea (at most 13 levels of blue):
+# switched off here, so the sea's colour is checked exactly.
+up_xfce-stock() {
+  x11_screen || return 1
+  x11_wallpaper
+  local conf=$XDG_CONFIG_HOME/xfce4/xfconf/xfce-perchannel-xml
+  mkdir -p "$conf"
+  cat >"$conf/xfwm4.xml" <<'EOF'
+<?xml version="1.0" encoding="UTF-8"?>
+<channel name="xfwm4" version="1.0">
+  <property name="general" type="empty">
+    <property name="show_dock_shadow" type="bool" value="false"/>
+  </property>
+</channel>
+EOF
+  launch "$dir/xfce.log" dbus-run-session -- sh -c 'xfwm4 & xfce4-panel & wait'
+  wait_until 150 wm_running || return 1
+  # The dock: a dock-type client of the window manager standing on the
+  # bottom edge, from the screen's lower half.
+  local id y h
+  for _ in $(seq 150); do
+    for id in $(xprop -root _NET_CLIENT_LIST 2>/dev/null | grep -o '0x[0-9a-f]*'); do
+      xprop -id "$id" _NET_WM_WINDOW_TYPE 2>/dev/null | grep -q _NET_WM_WINDOW_TYPE_DOCK || continue
+      read -r y h < <(xwininfo -id "$id" 2>/dev/null |
+        awk '/Absolute upper-left Y/ { y = $4 } /Height:/ { h = $2 } END { print y + 0, h + 0 }')
+      [ $((y + h)) = "$H" ] && [ "$y" -gt $((H / 2)) ] && bottom=$y
+    done
+    [ -n "$bottom" ] && break
+    sleep 0.1
+  done
+  [ -n "$bottom" ]
 }
 
 up_icewm() {
