@@ -202,7 +202,8 @@ std::vector<DockWindow> X11Desktop::Docks() {
     if (!geometry || !place) continue;
     DockWindow d;
     d.rect = QRect(place->dst_x, place->dst_y, geometry->width, geometry->height);
-    // The bottom strut: the third of the four edges, in either form.
+    // The bottom strut: the fourth value (left, right, top, bottom), in
+    // either form.
     std::vector<std::uint32_t> strut = ListProperty(client, "_NET_WM_STRUT_PARTIAL");
     if (strut.size() < 4) strut = ListProperty(client, "_NET_WM_STRUT");
     d.reservesBottom = strut.size() >= 4 && strut[3] > 0;
