@@ -29,7 +29,7 @@ echo "== The game on the common Linux desktops: Xfce, IceWM, KWin, mutter, sway,
 bash tools/setup.sh desktops
 # One desktop at a time, each given one more try as the tests above are:
 # a desktop check can lose a race with a busy X server or compositor.
-for desktop in openbox xfce xfce-stock icewm kwin mutter sway weston; do
+for desktop in openbox xfce xfce-stock xfce-top icewm kwin mutter sway weston; do
   matrix=(bash tests/e2e/desktop_matrix.sh build/platform/qt/marivo2 build/e2e-artifacts/matrix
     build/tests/e2e/marivo-player "$desktop")
   "${matrix[@]}" || { echo "== $desktop once more"; "${matrix[@]}"; } || status=1

@@ -134,4 +134,15 @@ std::string WholeScaleFactors(const std::string& setting) {
   return out;
 }
 
+QRect ClearOfEdges(const QRect& seen, const QRect& screen, const QRect& allowed, int reach) {
+  if (seen.isEmpty()) return seen;
+  QRect grown = seen;
+  const int right = screen.x() + screen.width(), bottom = screen.y() + screen.height();
+  if (grown.y() > bottom - reach) grown.setTop(bottom - reach);
+  if (grown.x() > right - reach) grown.setLeft(right - reach);
+  if (grown.y() + grown.height() < screen.y() + reach) grown.setBottom(screen.y() + reach - 1);
+  if (grown.x() + grown.width() < screen.x() + reach) grown.setRight(screen.x() + reach - 1);
+  return (grown & allowed) | seen;
+}
+
 }  // namespace marivo::qt

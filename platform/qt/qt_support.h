@@ -47,6 +47,20 @@ QImage ToQImage(const assets::Image& image);
 // The union of the outline's rectangles.
 QRegion ToQRegion(const std::vector<PixelRect>& rects);
 
+// How far in from each edge of the screen a managed sprite's native window
+// reaches at least, in logical pixels. xfwm4 pulls a window that shows less
+// than its theme's title height (29 pixels as it comes, 58 with its largest
+// stock theme) inward from an edge back up to that line whenever it moves.
+inline constexpr int kEdgeReach = 64;
+
+// The native window of a managed sprite whose visible part is `seen`:
+// `seen` grown toward the middle of `screen`, inside `allowed`, until it
+// reaches at least `reach` pixels in from each edge of the screen, so no
+// window manager has anything to pull. What it grows by is left out of the
+// window's shape: nothing of it is drawn or takes the pointer. An empty
+// `seen` stays empty.
+QRect ClearOfEdges(const QRect& seen, const QRect& screen, const QRect& allowed, int reach);
+
 // Whole pixels from twips, the way the window layer places windows.
 int TwipsToPixels(double twips);
 

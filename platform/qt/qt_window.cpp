@@ -1,12 +1,14 @@
 #include "platform/qt/qt_window.h"
 
 #include <QCloseEvent>
+#include <QGuiApplication>
 #include <QHelpEvent>
 #include <QIcon>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPixmap>
+#include <QScreen>
 #include <QToolTip>
 #include <QWindow>
 #include <algorithm>
@@ -384,13 +386,21 @@ QtWindow::~QtWindow() {
 
 void QtWindow::Place() {
   if (Decorated(design_.border) || want_.isEmpty()) return;
-  const QRect seen = want_ & backend_.AllowedArea();
-  const QPoint origin = seen.topLeft() - want_.topLeft();
+  const QRect allowed = backend_.AllowedArea();
+  const QRect seen = want_ & allowed;
+  // A managed window near an edge of the screen reaches further in than
+  // the part that shows (see ClearOfEdges); unmanaged ones are never pulled.
+  QScreen* screen = QGuiApplication::primaryScreen();
+  const QRect native = screen == nullptr || backend_.Desktop().Xwayland()
+                           ? seen
+                           : ClearOfEdges(seen, screen->geometry(), allowed, kEdgeReach);
+  const QPoint origin = native.topLeft() - want_.topLeft();
   bool showing = !seen.isEmpty();
   std::optional<QRegion> mask = outline_;
-  if (showing && outline_ && seen != want_) {
-    // Only the part of the outline inside the widget, in its own pixels.
-    mask = outline_->intersected(QRect(origin, seen.size())).translated(-origin);
+  if (showing && native != want_) {
+    // Only the part of the outline that shows, in the widget's own pixels.
+    const QRegion whole = outline_ ? *outline_ : QRegion(QRect(QPoint(0, 0), want_.size()));
+    mask = whole.intersected(seen.translated(-want_.topLeft())).translated(-origin);
     showing = !mask->isEmpty();
   }
   origin_ = origin;
@@ -398,7 +408,7 @@ void QtWindow::Place() {
   // winId() creates the native window if it does not exist yet.
   const auto id = static_cast<std::uint32_t>(surface_->winId());
   if (showing) {
-    surface_->setGeometry(seen);
+    surface_->setGeometry(native);
     // The outline is the native window's X shape, not the widget's mask: a
     // widget mask would also keep Qt from repainting outside it. XWayland
     // gets no bounding shape: its compositor draws the whole rectangle,

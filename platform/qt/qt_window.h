@@ -36,6 +36,8 @@ class Surface final : public QWidget {
   // size is `whole`; `outline` (window pixels) is what is drawn of it.
   void SetView(QPoint origin, QSize whole, const std::optional<QRegion>& outline);
   QPoint Origin() const { return origin_; }
+  // The whole size of the window the game placed.
+  QSize Whole() const { return whole_.isValid() ? whole_ : size(); }
   // The design control under a point of the window that takes the pointer
   // (a visible picture box), or -1.
   int PictureAt(QPoint windowPoint) const;
@@ -58,7 +60,6 @@ class Surface final : public QWidget {
  private:
   QRect ControlRect(const ControlState& control) const;
   bool OverLabel(QPoint windowPoint) const;
-  QSize Whole() const { return whole_.isValid() ? whole_ : size(); }
 
   QtBackend& backend_;
   const WindowDesign& design_;

@@ -6,6 +6,8 @@
 #   xfce     xfwm4 (compositing on, as it comes) and xfce4-panel at the bottom
 #   xfce-stock  xfwm4 and xfce4-panel as they come: a panel at the top and
 #            an autohiding dock in the middle of the bottom edge
+#   xfce-top xfwm4 and xfce4-panel with the stock top panel only (the dock
+#            removed): the scene on the screen's bottom edge
 #   icewm    IceWM and its own task bar
 #   kwin     KWin on X11 with its default settings, a tint2 panel and a
 #            desktop window
@@ -36,7 +38,7 @@ player=${3:?$usage}
 shift 3
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 desktops=("$@")
-[ ${#desktops[@]} -gt 0 ] || desktops=(openbox xfce xfce-stock icewm kwin mutter sway weston)
+[ ${#desktops[@]} -gt 0 ] || desktops=(openbox xfce xfce-stock xfce-top icewm kwin mutter sway weston)
 whole_catch=" ${MARIVO_MATRIX_WHOLE_CATCH:-openbox xfce icewm kwin mutter sway} "
 
 # shellcheck source=tests/e2e/lib.sh
@@ -194,20 +196,48 @@ up_xfce-stock() {
 EOF
   launch "$dir/xfce.log" dbus-run-session -- sh -c 'xfwm4 & xfce4-panel & wait'
   wait_until 150 wm_running || return 1
-  # The dock: a dock-type client of the window manager standing on the
-  # bottom edge, from the screen's lower half.
-  local id y h
-  for _ in $(seq 150); do
-    for id in $(xprop -root _NET_CLIENT_LIST 2>/dev/null | grep -o '0x[0-9a-f]*'); do
-      xprop -id "$id" _NET_WM_WINDOW_TYPE 2>/dev/null | grep -q _NET_WM_WINDOW_TYPE_DOCK || continue
-      read -r y h < <(xwininfo -id "$id" 2>/dev/null |
-        awk '/Absolute upper-left Y/ { y = $4 } /Height:/ { h = $2 } END { print y + 0, h + 0 }')
-      [ $((y + h)) = "$H" ] && [ "$y" -gt $((H / 2)) ] && bottom=$y
-    done
-    [ -n "$bottom" ] && break
-    sleep 0.1
-  done
+  wait_until 150 bottom_dock && bottom=$(bottom_dock)
   [ -n "$bottom" ]
+}
+# The top row of a dock-type client of the window manager standing on the
+# bottom edge, from the screen's lower half; false when there is none.
+bottom_dock() {
+  local id y h
+  for id in $(xprop -root _NET_CLIENT_LIST 2>/dev/null | grep -o '0x[0-9a-f]*'); do
+    xprop -id "$id" _NET_WM_WINDOW_TYPE 2>/dev/null | grep -q _NET_WM_WINDOW_TYPE_DOCK || continue
+    read -r y h < <(xwininfo -id "$id" 2>/dev/null |
+      awk '/Absolute upper-left Y/ { y = $4 } /Height:/ { h = $2 } END { print y + 0, h + 0 }')
+    [ $((y + h)) = "$H" ] && [ "$y" -gt $((H / 2)) ] && echo "$y" && return 0
+  done
+  return 1
+}
+
+# Xfce with its top panel only, the stock dock removed as many users do:
+# the stock layout of a fresh home, then, once it is up, panel-2 taken out
+# of the panel's settings and the panel restarted (inside the desktop's
+# D-Bus session, told through a file). Nothing reserves the bottom: the
+# scene stands on the screen's bottom edge, within reach of xfwm4's pull.
+up_xfce-top() {
+  x11_screen || return 1
+  x11_wallpaper
+  launch "$dir/xfce.log" dbus-run-session -- sh -c 'xfwm4 & xfce4-panel &
+    until [ -e "$1/remove-dock" ]; do sleep 0.1; done
+    xfconf-query -c xfce4-panel -p /panels -t int -s 1 -a --force-array &&
+      xfce4-panel -r && touch "$1/dock-removed"
+    wait' _ "$dir"
+  wait_until 150 wm_running || return 1
+  wait_until 150 bottom_dock >/dev/null || return 1
+  touch "$dir/remove-dock"
+  wait_until 150 test -e "$dir/dock-removed" || return 1
+  # The top panel back and reserving its room, and still so a second later:
+  # nothing on the bottom edge.
+  wait_until 150 top_panel_only && sleep 1 && top_panel_only || return 1
+  bottom=$H
+}
+top_panel_only() {
+  local top
+  top=$(xprop -root _NET_WORKAREA 2>/dev/null | awk -F'= ' '{ split($2, v, ", "); print v[2]; exit }')
+  [ "${top:-0}" -gt 0 ] && [ "$(work_bottom)" = "$H" ] && ! bottom_dock >/dev/null
 }
 
 up_icewm() {
@@ -316,9 +346,12 @@ shoot_weston() {
 }
 
 # ---- The shared assertions.
-# The X window itself, where the desktop shows it (geom, from lib.sh, is
-# where the game placed it).
+# What the X window shows, where the desktop shows it: the extents of its
+# outline (a window may reach further than it draws). geom, from lib.sh,
+# is where the game placed it.
 window() { "$player" window "$1" 2>/dev/null; }
+# Where the game placed a window, then the row below what shows of it.
+placed() { echo "$(geom "$1") $(window "$1" | awk '{ print $2 + $4 }')"; }
 png() { convert "$dir/$1.ppm" "$artifacts/$name-$1.png" 2>/dev/null; }
 # A picture of the screen once the scene's band has stayed the same for
 # two seconds: a compositor may fade windows in, slowly on a busy machine.
@@ -369,11 +402,13 @@ same_pixels() {  # same_pixels <a.ppm> <b.ppm> x y w h
   [ "$n" = 0 ] || echo "    $n pixels differ in $5 x $6 at $3,$4"
   [ "$n" = 0 ]
 }
-# The float's columns above the sea: as high as the upright float, down to
-# the row above the sea's top edge (a bite stops the float up to 8 twips
-# short of that edge, which may round to that row).
+# The float's columns above the sea: as high as the upright float and the
+# 29 rows above it, where xfwm4 would hold a window it pulls up from the
+# screen's bottom edge, down to the row above the sea's top edge (a bite
+# stops the float up to 8 twips short of that edge, which may round to
+# that row).
 float_region() {  # x y w h
-  echo "$((fx - 2)) $((sea_top - fh)) $((fw + 4)) $((fh - 1))"
+  echo "$((fx - 2)) $((sea_top - fh - 29)) $((fw + 4)) $((fh + 28))"
 }
 
 assert_desktop() {
@@ -399,14 +434,15 @@ assert_desktop() {
   fi
   # Placed: the windows at their rows and columns, waited for until they
   # stop moving (a window manager may place them in steps).
-  local want_con="83 15 0 $((bottom - 15))" want_man="50 48 83 $((bottom - 48))"
-  wait_until 50 bash -c '[ "$("$1" window frmCon)" = "$2" ] && [ "$("$1" window frmMan)" = "$3" ]' _ \
+  local want_con="83 15 0 $((bottom - 15))" want_man="50 48 83 $((bottom - 48)) $bottom"
+  wait_until 50 bash -c '[ "$("$1" window frmCon)" = "$2" ] &&
+    [ "$("$1" geom frmMan) $("$1" window frmMan | awk "{ print \$2 + \$4 }")" = "$3" ]' _ \
     "$player" "$want_con" "$want_man"
   shoot_settled scene
   check "$name: the control bar at x 0, its bottom on row $bottom ($(window frmCon))" \
     test "$(window frmCon)" = "$want_con"
-  check "$name: the angler at x 83, his feet on row $bottom ($(window frmMan))" \
-    test "$(window frmMan)" = "$want_man"
+  check "$name: the angler at x 83, his feet on row $bottom (placed, shown down to: $(placed frmMan))" \
+    test "$(placed frmMan)" = "$want_man"
   local sh sx sy
   read -r _ sh sx sy < <(window frmSea)
   check "$name: the sea strip from x 83, 3 rows, its bottom on row $bottom ($(window frmSea))" \

@@ -197,6 +197,33 @@ TEST(QtSupport, TheSceneStandsOnABottomDockThatReservesNoRoom) {
   EXPECT_EQ(UnreservedDockTop(screen, below, {shown}), 751);
 }
 
+TEST(QtSupport, ANativeWindowNearTheScreensEdgesReachesFarEnoughIn) {
+  const QRect screen(0, 0, 1280, 800);
+  const QRect allowed(0, 0, 1280, 800);
+  // In the middle, or reaching far enough in already: as it is.
+  EXPECT_EQ(ClearOfEdges(QRect(400, 300, 5, 21), screen, allowed, 64), QRect(400, 300, 5, 21));
+  EXPECT_EQ(ClearOfEdges(QRect(0, 736, 83, 64), screen, allowed, 64), QRect(0, 736, 83, 64));
+  // A sunk float's 3 rows on the screen's bottom edge: grown upward only.
+  EXPECT_EQ(ClearOfEdges(QRect(381, 797, 5, 3), screen, allowed, 64), QRect(381, 736, 5, 64));
+  // The bar on that edge (its top 15 rows up) and the sea strip reaching
+  // to the right edge: grown upward, never sideways past the screen.
+  EXPECT_EQ(ClearOfEdges(QRect(0, 785, 83, 15), screen, allowed, 64), QRect(0, 736, 83, 64));
+  EXPECT_EQ(ClearOfEdges(QRect(83, 797, 1197, 3), screen, allowed, 64), QRect(83, 736, 1197, 64));
+  // Near the right, left and top edges: grown inward there.
+  EXPECT_EQ(ClearOfEdges(QRect(1270, 400, 10, 20), screen, allowed, 64), QRect(1216, 400, 64, 20));
+  EXPECT_EQ(ClearOfEdges(QRect(0, 400, 10, 20), screen, allowed, 64), QRect(0, 400, 64, 20));
+  EXPECT_EQ(ClearOfEdges(QRect(500, 0, 36, 10), screen, allowed, 64), QRect(500, 0, 36, 64));
+  // Never into what is not allowed (below the usable bottom), and nothing
+  // from nothing.
+  const QRect aboveDock(0, 0, 1280, 751);
+  EXPECT_EQ(ClearOfEdges(QRect(381, 748, 5, 3), screen, aboveDock, 64), QRect(381, 736, 5, 15));
+  EXPECT_TRUE(ClearOfEdges(QRect(), screen, allowed, 64).isEmpty());
+  // A second screen to the left: the edges are the given screen's.
+  EXPECT_EQ(ClearOfEdges(QRect(1290, 790, 5, 10), QRect(1280, 0, 1024, 800),
+                         QRect(1280, 0, 1024, 800), 64),
+            QRect(1290, 736, 54, 64));
+}
+
 TEST(QtSupport, SwaysFocusedWorkspaceGivesTheUsableArea) {
   // Trimmed from a real GET_WORKSPACES reply: the focused one is the second.
   const std::string reply =
@@ -385,7 +412,9 @@ TEST(QtWindows, DialogsHaveATitleBarACloseButtonAndTheirDesignClientSize) {
 TEST(QtWindows, AnOutlineBecomesTheMaskAndReplacesTheLastOne) {
   Rig rig;
   Form man(rig.platform, WindowId::frmMan);
-  man.Move(0, 0, 750, 720);
+  // Away from the screen's edges (near them the native window reaches
+  // further in than the outline).
+  man.Move(15.0 * 100, 15.0 * 100, 750, 720);
   QWidget* w = TopLevel("frmMan");
   ASSERT_NE(w, nullptr);
 
@@ -450,13 +479,26 @@ TEST(QtWindows, ASpritePastTheScreensEdgesIsCutAndShowsOnlyItsOwnPixels) {
   ASSERT_EQ(whole.size(), QSize(50, 48));
   EXPECT_EQ(whole.pixelColor(15, 20).alpha(), 0);
 
-  // 20 columns past the left edge, 8 rows below the usable bottom: the
-  // native window is the rest, showing the same pixels where they were.
+  // 20 columns past the left edge, 8 rows below the usable bottom (here
+  // the screen's): the rest shows the same pixels where they were. Its
+  // native window reaches kEdgeReach pixels in from both edges, so that no
+  // window manager pulls it, and nothing of that is drawn or shaped.
   const double left = 15.0 * (area.left() - 20), top = 15.0 * (area.bottom() + 1 - 40);
   man.Move(left, top);
-  EXPECT_EQ(w->geometry(), QRect(area.left(), area.bottom() + 1 - 40, 30, 40));
-  EXPECT_EQ(w->grab().toImage(), whole.copy(20, 0, 30, 40));
-  EXPECT_EQ(w->windowHandle()->mask(), QRegion(0, 30, 30, 10));
+  const int up = kEdgeReach - 40;
+  EXPECT_EQ(w->geometry(),
+            QRect(area.left(), area.bottom() + 1 - kEdgeReach, kEdgeReach, kEdgeReach));
+  const QImage cut = w->grab().toImage();
+  EXPECT_EQ(cut.copy(0, up, 30, 40), whole.copy(20, 0, 30, 40));
+  const QImage reached = cut.convertToFormat(QImage::Format_ARGB32);
+  for (int y = 0; y < reached.height(); ++y) {
+    for (int x = 0; x < reached.width(); ++x) {
+      if (x >= 30 || y < up) {
+        ASSERT_EQ(reached.pixelColor(x, y).alpha(), 0) << x << "," << y;
+      }
+    }
+  }
+  EXPECT_EQ(w->windowHandle()->mask(), QRegion(0, up + 30, 30, 10));
   // The game's own numbers are untouched.
   EXPECT_EQ(man.Left(), left);
   EXPECT_EQ(man.Top(), top);
@@ -833,11 +875,23 @@ TEST(QtGame, TheSceneStandsOnTheBottomOfTheUsableScreen) {
   ASSERT_NE(bar, nullptr);
   ASSERT_NE(man, nullptr);
   ASSERT_NE(sea, nullptr);
-  EXPECT_EQ(bar->geometry(), QRect(0, bottom - 15, 83, 15));
-  EXPECT_EQ(man->geometry(), QRect(83, bottom - 48, 50, 48));
-  EXPECT_EQ(sea->geometry().left(), 83);
-  EXPECT_EQ(sea->geometry().bottom() + 1, bottom);
-  EXPECT_EQ(sea->height(), 3);
+  // Where the game placed them, and what shows of them on the screen.
+  const auto placed = [](QWidget* w) {
+    const auto* s = static_cast<Surface*>(w);
+    return QRect(w->pos() - s->Origin(), s->Whole());
+  };
+  const auto shown = [](QWidget* w) {
+    const QRegion mask = w->windowHandle()->mask();
+    return mask.isEmpty() ? w->geometry()
+                          : mask.boundingRect().translated(w->pos()) & w->geometry();
+  };
+  EXPECT_EQ(placed(bar), QRect(0, bottom - 15, 83, 15));
+  EXPECT_EQ(shown(bar), QRect(0, bottom - 15, 83, 15));
+  EXPECT_EQ(placed(man), QRect(83, bottom - 48, 50, 48));
+  EXPECT_EQ(shown(man).bottom() + 1, bottom);
+  EXPECT_EQ(shown(sea).left(), 83);
+  EXPECT_EQ(shown(sea).bottom() + 1, bottom);
+  EXPECT_EQ(shown(sea).height(), 3);
   EXPECT_TRUE(bar->isVisible() && man->isVisible() && sea->isVisible());
   EXPECT_FALSE(man->windowHandle()->mask().isEmpty());
   EXPECT_FALSE(man->windowHandle()->mask().contains(QPoint(0, 0)));  // the corner is cut away

@@ -72,11 +72,14 @@ namespace {
 /* Where the game placed a window. The X window may be only the part of
  * it that lies on the screen above the usable bottom; the game's whole
  * rectangle is then in its _MARIVO2_GEOMETRY property. nx, ny, nw, nh:
- * the X window itself. */
+ * what the X window shows, the extents of its bounding shape (a window
+ * may reach further than it draws). wx, wy: the X window's own corner,
+ * which its shapes are relative to. */
 struct Geom {
   int found = 0;
   int x = 0, y = 0, w = 0, h = 0;
   int nx = 0, ny = 0, nw = 0, nh = 0;
+  int wx = 0, wy = 0;
   Window id = 0;
 };
 
@@ -113,10 +116,27 @@ Geom Measure(Window w) {
   if (!XTranslateCoordinates(desk.dpy, w, desk.root, 0, 0, &g.x, &g.y, &child)) return g;
   g.w = a.width;
   g.h = a.height;
+  g.wx = g.x;
+  g.wy = g.y;
   g.nx = g.x;
   g.ny = g.y;
   g.nw = g.w;
   g.nh = g.h;
+  Bool shaped = False, clipShaped = False;
+  int bx, by, cx, cy;
+  unsigned int bw, bh, cw, ch;
+  if (XShapeQueryExtents(desk.dpy, w, &shaped, &bx, &by, &bw, &bh, &clipShaped, &cx, &cy, &cw,
+                         &ch) &&
+      shaped) {
+    // Only what lies inside the window shows.
+    const int x0 = bx > 0 ? bx : 0, y0 = by > 0 ? by : 0;
+    const int x1 = bx + int(bw) < g.w ? bx + int(bw) : g.w;
+    const int y1 = by + int(bh) < g.h ? by + int(bh) : g.h;
+    g.nx = g.x + x0;
+    g.ny = g.y + y0;
+    g.nw = x1 > x0 ? x1 - x0 : 0;
+    g.nh = y1 > y0 ? y1 - y0 : 0;
+  }
   g.found = 1;
   g.id = w;
   Atom type;
@@ -730,8 +750,8 @@ int Fringe(const char* name, uint32_t desktop, int margin, int bottom) {
   auto inShape = [&](int x, int y) {
     for (int i = 0; i < count; ++i) {
       const XRectangle& r = rects[i];
-      if (x >= me.nx + r.x && x < me.nx + r.x + r.width && y >= me.ny + r.y &&
-          y < me.ny + r.y + r.height)
+      if (x >= me.wx + r.x && x < me.wx + r.x + r.width && y >= me.wy + r.y &&
+          y < me.wy + r.y + r.height)
         return true;
     }
     return false;
@@ -790,7 +810,7 @@ std::vector<XRectangle> Outline(Geom g) {
         const int x1 = a.x + a.width < b.x + b.width ? a.x + a.width : b.x + b.width;
         const int y1 = a.y + a.height < b.y + b.height ? a.y + a.height : b.y + b.height;
         if (x1 > x0 && y1 > y0)
-          out.push_back({short(g.nx + x0), short(g.ny + y0), (unsigned short)(x1 - x0),
+          out.push_back({short(g.wx + x0), short(g.wy + y0), (unsigned short)(x1 - x0),
                          (unsigned short)(y1 - y0)});
       }
     }
