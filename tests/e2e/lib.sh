@@ -13,6 +13,10 @@
 #                                       its size (1024x768x24).
 #   geometry <name>, window_id <name>   "WxH+X+Y" and the id of the top-level
 #                                       X window of that name; empty if none
+#   shown <name>                        "WxH+X+Y" of what that window shows:
+#                                       its rectangle cut to its bounding
+#                                       shape (a sprite near the screen's
+#                                       edges reaches further than it draws)
 #   mapped <name>                       whether that window is viewable
 #   wait_for <name> <tenths>            waits for it to exist and be viewable
 #   wait_end <tenths>                   waits for $game_pid to end; its exit
@@ -77,6 +81,21 @@ start_xvfb() {
 x_tree() { xwininfo -root -tree 2>/dev/null; }
 geometry() { x_tree | awk -v n="\"$1\":" '$2 == n { print $(NF-1); exit }'; }
 window_id() { x_tree | awk -v n="\"$1\":" '$2 == n { print $1; exit }'; }
+shown() {
+  local id
+  id=$(window_id "$1")
+  [ -n "$id" ] || return 0
+  xwininfo -shape -id "$id" 2>/dev/null | awk -v g="$(geometry "$1")" '
+    /Window shape extents:/ { e = $4 }
+    END {
+      split(g, a, /[x+]/)
+      if (e == "") { print g; exit }
+      split(e, b, /[x+]/)
+      x0 = b[3] > 0 ? b[3] : 0; y0 = b[4] > 0 ? b[4] : 0
+      x1 = b[3] + b[1] < a[1] ? b[3] + b[1] : a[1]; y1 = b[4] + b[2] < a[2] ? b[4] + b[2] : a[2]
+      printf "%dx%d+%d+%d\n", x1 - x0, y1 - y0, a[3] + x0, a[4] + y0
+    }'
+}
 # (xwininfo given no id would wait for a click.)
 mapped() {
   local id
