@@ -611,6 +611,14 @@ int Play(double seconds) {
 }
 
 int WritePpm(const char* path, int x, int y, int w, int h) {
+  // Cut to the screen: a picture at its edge (the catch first showing on
+  // the bottom row) keeps what is on it.
+  XWindowAttributes root;
+  if (XGetWindowAttributes(desk.dpy, desk.root, &root)) {
+    if (x + w > root.width) w = root.width - x;
+    if (y + h > root.height) h = root.height - y;
+  }
+  if (w <= 0 || h <= 0) return 1;
   XImage* img = Grab(x, y, w, h);
   if (!img) return 1;
   FILE* f = fopen(path, "wb");
