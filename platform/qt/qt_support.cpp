@@ -136,12 +136,15 @@ std::string WholeScaleFactors(const std::string& setting) {
 
 QRect ClearOfEdges(const QRect& seen, const QRect& screen, const QRect& allowed, int reach) {
   if (seen.isEmpty()) return seen;
+  // Grown by the whole reach, not just up to the line: a window that moves
+  // near the edge (the bobbing float) keeps its shape and picture and is
+  // simply moved, which the X server does in one step.
   QRect grown = seen;
   const int right = screen.x() + screen.width(), bottom = screen.y() + screen.height();
-  if (grown.y() > bottom - reach) grown.setTop(bottom - reach);
-  if (grown.x() > right - reach) grown.setLeft(right - reach);
-  if (grown.y() + grown.height() < screen.y() + reach) grown.setBottom(screen.y() + reach - 1);
-  if (grown.x() + grown.width() < screen.x() + reach) grown.setRight(screen.x() + reach - 1);
+  if (seen.y() > bottom - reach) grown.setTop(seen.y() - reach);
+  if (seen.x() > right - reach) grown.setLeft(seen.x() - reach);
+  if (seen.y() + seen.height() < screen.y() + reach) grown.setBottom(seen.bottom() + reach);
+  if (seen.x() + seen.width() < screen.x() + reach) grown.setRight(seen.right() + reach);
   return (grown & allowed) | seen;
 }
 

@@ -54,11 +54,10 @@ QRegion ToQRegion(const std::vector<PixelRect>& rects);
 inline constexpr int kEdgeReach = 64;
 
 // The native window of a managed sprite whose visible part is `seen`:
-// `seen` grown toward the middle of `screen`, inside `allowed`, until it
-// reaches at least `reach` pixels in from each edge of the screen, so no
-// window manager has anything to pull. What it grows by is left out of the
-// window's shape: nothing of it is drawn or takes the pointer. An empty
-// `seen` stays empty.
+// near an edge of `screen` (less than `reach` pixels in from it), `seen`
+// grown by `reach` toward the middle, inside `allowed`, so that it reaches
+// at least that far in and no window manager has anything to pull. What it grows by is left out of
+// the window's shape: nothing of it is drawn or takes the pointer. An empty `seen` stays empty.
 QRect ClearOfEdges(const QRect& seen, const QRect& screen, const QRect& allowed, int reach);
 
 // Whole pixels from twips, the way the window layer places windows.

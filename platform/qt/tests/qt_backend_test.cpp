@@ -203,25 +203,29 @@ TEST(QtSupport, ANativeWindowNearTheScreensEdgesReachesFarEnoughIn) {
   // In the middle, or reaching far enough in already: as it is.
   EXPECT_EQ(ClearOfEdges(QRect(400, 300, 5, 21), screen, allowed, 64), QRect(400, 300, 5, 21));
   EXPECT_EQ(ClearOfEdges(QRect(0, 736, 83, 64), screen, allowed, 64), QRect(0, 736, 83, 64));
-  // A sunk float's 3 rows on the screen's bottom edge: grown upward only.
-  EXPECT_EQ(ClearOfEdges(QRect(381, 797, 5, 3), screen, allowed, 64), QRect(381, 736, 5, 64));
-  // The bar on that edge (its top 15 rows up) and the sea strip reaching
-  // to the right edge: grown upward, never sideways past the screen.
-  EXPECT_EQ(ClearOfEdges(QRect(0, 785, 83, 15), screen, allowed, 64), QRect(0, 736, 83, 64));
-  EXPECT_EQ(ClearOfEdges(QRect(83, 797, 1197, 3), screen, allowed, 64), QRect(83, 736, 1197, 64));
+  // A sunk float's 3 rows on the screen's bottom edge: grown upward only,
+  // by the whole reach; one row lower, one row lower.
+  EXPECT_EQ(ClearOfEdges(QRect(381, 797, 5, 3), screen, allowed, 64), QRect(381, 733, 5, 67));
+  EXPECT_EQ(ClearOfEdges(QRect(381, 798, 5, 2), screen, allowed, 64), QRect(381, 734, 5, 66));
+  // The bar on that edge and the sea strip reaching to the right edge:
+  // grown upward, never sideways past the screen.
+  EXPECT_EQ(ClearOfEdges(QRect(0, 785, 83, 15), screen, allowed, 64), QRect(0, 721, 83, 79));
+  EXPECT_EQ(ClearOfEdges(QRect(83, 797, 1197, 3), screen, allowed, 64), QRect(83, 733, 1197, 67));
   // Near the right, left and top edges: grown inward there.
-  EXPECT_EQ(ClearOfEdges(QRect(1270, 400, 10, 20), screen, allowed, 64), QRect(1216, 400, 64, 20));
-  EXPECT_EQ(ClearOfEdges(QRect(0, 400, 10, 20), screen, allowed, 64), QRect(0, 400, 64, 20));
-  EXPECT_EQ(ClearOfEdges(QRect(500, 0, 36, 10), screen, allowed, 64), QRect(500, 0, 36, 64));
+  EXPECT_EQ(ClearOfEdges(QRect(1270, 400, 10, 20), screen, allowed, 64), QRect(1206, 400, 74, 20));
+  EXPECT_EQ(ClearOfEdges(QRect(0, 400, 10, 20), screen, allowed, 64), QRect(0, 400, 74, 20));
+  EXPECT_EQ(ClearOfEdges(QRect(500, 0, 36, 10), screen, allowed, 64), QRect(500, 0, 36, 74));
   // Never into what is not allowed (below the usable bottom), and nothing
   // from nothing.
   const QRect aboveDock(0, 0, 1280, 751);
-  EXPECT_EQ(ClearOfEdges(QRect(381, 748, 5, 3), screen, aboveDock, 64), QRect(381, 736, 5, 15));
+  EXPECT_EQ(ClearOfEdges(QRect(381, 748, 5, 3), screen, aboveDock, 64), QRect(381, 684, 5, 67));
+  EXPECT_EQ(ClearOfEdges(QRect(381, 780, 5, 20), screen, QRect(0, 760, 1280, 40), 64),
+            QRect(381, 760, 5, 40));
   EXPECT_TRUE(ClearOfEdges(QRect(), screen, allowed, 64).isEmpty());
   // A second screen to the left: the edges are the given screen's.
   EXPECT_EQ(ClearOfEdges(QRect(1290, 790, 5, 10), QRect(1280, 0, 1024, 800),
                          QRect(1280, 0, 1024, 800), 64),
-            QRect(1290, 736, 54, 64));
+            QRect(1290, 726, 69, 74));
 }
 
 TEST(QtSupport, SwaysFocusedWorkspaceGivesTheUsableArea) {
@@ -485,9 +489,9 @@ TEST(QtWindows, ASpritePastTheScreensEdgesIsCutAndShowsOnlyItsOwnPixels) {
   // window manager pulls it, and nothing of that is drawn or shaped.
   const double left = 15.0 * (area.left() - 20), top = 15.0 * (area.bottom() + 1 - 40);
   man.Move(left, top);
-  const int up = kEdgeReach - 40;
-  EXPECT_EQ(w->geometry(),
-            QRect(area.left(), area.bottom() + 1 - kEdgeReach, kEdgeReach, kEdgeReach));
+  const int up = kEdgeReach;
+  EXPECT_EQ(w->geometry(), QRect(area.left(), area.bottom() + 1 - 40 - kEdgeReach, 30 + kEdgeReach,
+                                 40 + kEdgeReach));
   const QImage cut = w->grab().toImage();
   EXPECT_EQ(cut.copy(0, up, 30, 40), whole.copy(20, 0, 30, 40));
   const QImage reached = cut.convertToFormat(QImage::Format_ARGB32);
