@@ -49,6 +49,41 @@ bool CoversJapanese(FcPattern* font) {
          FcLangSetHasLang(langs, reinterpret_cast<const FcChar8*>("ja")) == FcLangEqual;
 }
 
+// A family name as fontconfig compares them: without blanks, in one case.
+std::string FamilyKey(const FcChar8* name) {
+  FcChar8* lower = FcStrDowncase(name);
+  if (lower == nullptr) return "";
+  std::string key;
+  for (const FcChar8* c = lower; *c != 0; ++c) {
+    if (*c != ' ') key += static_cast<char>(*c);
+  }
+  FcStrFree(lower);
+  return key;
+}
+
+// The family names of `fonts` the game can draw with: those covering
+// Japanese and those named in `wanted`, each family once, by the name the
+// font gives first.
+std::vector<std::string> GameFamiliesAmong(const std::vector<FcPattern*>& fonts,
+                                           const std::vector<std::string>& wanted) {
+  std::unordered_set<std::string> keys;
+  for (const std::string& name : wanted) {
+    keys.insert(FamilyKey(reinterpret_cast<const FcChar8*>(name.c_str())));
+  }
+  std::vector<std::string> families;
+  for (FcPattern* font : fonts) {
+    FcChar8* first = nullptr;
+    if (FcPatternGetString(font, FC_FAMILY, 0, &first) != FcResultMatch) continue;
+    bool game = CoversJapanese(font);
+    FcChar8* name = nullptr;
+    for (int i = 0; !game && FcPatternGetString(font, FC_FAMILY, i, &name) == FcResultMatch; ++i) {
+      game = keys.count(FamilyKey(name)) != 0;
+    }
+    if (game) AddOnce(families, reinterpret_cast<const char*>(first));
+  }
+  return families;
+}
+
 // The fonts a configuration has read, held (fontconfig keeps a font's
 // record, and the cache it lives in, while someone holds it).
 class HeldFonts {
@@ -103,17 +138,17 @@ bool AddRule(FcConfig* config, const std::string& rule) {
 // The game's fonts out of the fonts the user's configuration lets through,
 // read into `config`; false when that cannot be done exactly.
 bool KeepOnlyGameFonts(FcConfig* config, const std::vector<std::string>& defaults) {
-  // Fontconfig lets a font through when any rule accepts it, so the rule
-  // accepting the game's fonts would also bring back fonts the user's
-  // rules reject (bitmap fonts, say). Those are found by comparing with
-  // what the user's configuration alone reads, and rejected by file.
+  // First what the user's configuration alone reads; the rule then names
+  // only families found there (a short rule is quick to apply to every
+  // font). Fontconfig lets a font through when any rule accepts it, so
+  // naming a family also brings back its members the user's rules reject
+  // (bitmap fonts, say); those are found by comparing, and rejected by file.
   if (!FcConfigBuildFonts(config)) return false;
   const HeldFonts users(config);
   if (std::none_of(users.Fonts().begin(), users.Fonts().end(), CoversJapanese)) return false;
-  if (!AddRule(config, KeepOnlyRule(FamiliesConsidered(config, RequestedFamilies(defaults)))) ||
-      !FcConfigBuildFonts(config)) {
-    return false;
-  }
+  const std::vector<std::string> families =
+      GameFamiliesAmong(users.Fonts(), FamiliesConsidered(config, RequestedFamilies(defaults)));
+  if (!AddRule(config, KeepOnlyRule(families)) || !FcConfigBuildFonts(config)) return false;
   HeldFonts kept;
   std::vector<FcPattern*> brought;
   {
@@ -186,8 +221,7 @@ std::string KeepOnlyRule(const std::vector<std::string>& families) {
   std::string rule =
       "<?xml version=\"1.0\"?>\n"
       "<!DOCTYPE fontconfig SYSTEM \"urn:fontconfig:fonts.dtd\">\n"
-      "<fontconfig><selectfont><acceptfont>\n"
-      "<pattern><patelt name=\"lang\"><string>ja</string></patelt></pattern>\n";
+      "<fontconfig><selectfont><acceptfont>\n";
   for (const std::string& family : families) {
     rule += "<pattern><patelt name=\"family\"><string>" + Escaped(family) +
             "</string></patelt></pattern>\n";

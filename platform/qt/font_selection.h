@@ -38,13 +38,15 @@ std::vector<std::string> RequestedFamilies(const std::vector<std::string>& defau
 std::vector<std::string> FamiliesConsidered(FcConfig* config,
                                             const std::vector<std::string>& requested);
 
-// The fontconfig rule (a configuration document) that accepts the fonts
-// covering Japanese and those of `families`, and rejects every other.
+// The fontconfig rule (a configuration document) that accepts the fonts of
+// `families` and rejects every other.
 std::string KeepOnlyRule(const std::vector<std::string>& families);
 
-// The user's configuration with that rule, its fonts read: of the fonts
-// that configuration lets through, exactly those the rule keeps (none it
-// rejects itself, bitmap fonts say, comes back). The caller owns it. Null
+// The user's configuration keeping only the game's fonts, read: of the
+// fonts that configuration lets through, exactly those covering Japanese
+// and those of the families FamiliesConsidered gives for
+// RequestedFamilies(defaults) (none it rejects itself, bitmap fonts say,
+// comes back). The caller owns it. Null
 // when the configuration cannot be read, when no font covers Japanese (a
 // system without one keeps all its fonts), or when the choice cannot be
 // made exactly.
