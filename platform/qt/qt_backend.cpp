@@ -1,5 +1,7 @@
 #include "platform/qt/qt_backend.h"
 
+#include <sys/resource.h>
+#include <unistd.h>
 #include <xcb/xcb.h>
 
 #include <QAbstractNativeEventFilter>
@@ -16,6 +18,7 @@
 #include <QSessionManager>
 #include <QWindow>
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 
@@ -127,6 +130,13 @@ QtBackend::QtBackend(Options options) : options_(options) {
     // scene's thread asks Qt for a font before Font() has waited for this.
     fontsReady_ = false;
     fontLoader_ = std::thread([this, defaultFamilies] {
+      // The scene comes first: on a busy machine the fonts must not take
+      // the CPU its thread needs (Linux keeps a nice value per thread).
+      errno = 0;
+      const int nice = getpriority(PRIO_PROCESS, 0);
+      if (errno == 0) {
+        setpriority(PRIO_PROCESS, static_cast<id_t>(gettid()), std::min(nice + 10, 19));
+      }
       if (options_.beforeFontLoad) options_.beforeFontLoad();
       if (options_.gameFontsOnly) UseGameFontsOnly(defaultFamilies);
       QFontDatabase::families(QFontDatabase::Japanese);
