@@ -26,7 +26,8 @@
 //   and its picture offset, so no window manager has a window to pull back;
 //   transparent outside the outline for compositors that ignore X shapes;
 // - IPA P Gothic / IPA P Mincho for the Japanese faces, falling back to any
-//   installed Japanese font;
+//   installed Japanese font; Qt reads only the fonts the game can draw with
+//   (font_selection.h);
 // - SIGTERM, SIGINT, SIGHUP and the session manager's save request reported
 //   as the session ending; a change of the primary screen's size or usable
 //   area, or of which screen is primary, reported as ScreenChanged;
