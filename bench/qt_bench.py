@@ -14,6 +14,7 @@
   CPU time; the medians over the starts are printed as a breakdown.
 
 Usage: bench/qt_bench.py <marivo2 executable> [--seconds 60] [--starts 5] [--starts-only]
+                         [--display N]
 Needs Xvfb and xdotool. Not a test: it prints figures, it does not judge.
 """
 import argparse
@@ -30,8 +31,18 @@ GOALS = {"idle": 0.05, "line": 0.5, "rss": 40.0, "scene": 300.0}
 BUTTON = (74, 760)  # the control bar's button on a 1024 x 768 screen
 
 
-def start_xvfb():
-    """Xvfb on a display number it picks itself; returns (process, ":N")."""
+def start_xvfb(number=None):
+    """Xvfb on display `number`, or on one it picks itself; returns
+    (process, ":N")."""
+    if number is not None:
+        xvfb = subprocess.Popen(["Xvfb", f":{number}", "-screen", "0", "1024x768x24",
+                                 "-nolisten", "tcp"],
+                                stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        for _ in range(50):
+            if os.path.exists(f"/tmp/.X11-unix/X{number}"):
+                return xvfb, f":{number}"
+            time.sleep(0.1)
+        sys.exit("Xvfb did not start")
     read, write = os.pipe()
     xvfb = subprocess.Popen(["Xvfb", "-displayfd", str(write), "-screen", "0", "1024x768x24",
                              "-nolisten", "tcp"], pass_fds=(write,),
@@ -166,6 +177,8 @@ def main():
     ap.add_argument("--starts", type=int, default=5)
     ap.add_argument("--starts-only", action="store_true",
                     help="measure only the starts and their breakdown")
+    ap.add_argument("--display", type=int,
+                    help="the X display number for Xvfb (default: a free one)")
     a = ap.parse_args()
     for tool in ("Xvfb", "xdotool"):
         if shutil.which(tool) is None:
@@ -174,7 +187,7 @@ def main():
     work = tempfile.mkdtemp()
     exe = os.path.join(work, "marivo2")
     shutil.copy(a.exe, exe)
-    xvfb, display = start_xvfb()
+    xvfb, display = start_xvfb(a.display)
     env = dict(os.environ, DISPLAY=display, MARIVO2_REPORT_SHOWN="1")
     env.pop("QT_QPA_PLATFORM", None)
     time.sleep(1.0)

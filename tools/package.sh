@@ -20,7 +20,7 @@ case "$what" in
 esac
 
 # ---- What building the package needs, when missing.
-packages=(cmake ninja-build g++ pkg-config qt6-base-dev libxcb1-dev libxcb-shape0-dev dpkg-dev binutils gzip)
+packages=(cmake ninja-build g++ pkg-config qt6-base-dev libxcb1-dev libxcb-shape0-dev libfontconfig-dev dpkg-dev binutils gzip)
 # shellcheck source=tools/ensure_packages.sh
 source tools/ensure_packages.sh
 ensure_packages "${packages[@]}"

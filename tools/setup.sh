@@ -8,8 +8,8 @@ packages=(cmake ninja-build g++ pkg-config)
 desktops=()
 for what in "$@"; do
   case "$what" in
-    game) packages+=(qt6-base-dev libxcb1-dev libxcb-shape0-dev fonts-ipafont-gothic fonts-ipafont-mincho) ;;
-    test) packages+=(libgtest-dev qt6-base-dev libxcb1-dev libxcb-shape0-dev fonts-ipafont-gothic fonts-ipafont-mincho
+    game) packages+=(qt6-base-dev libxcb1-dev libxcb-shape0-dev libfontconfig-dev fonts-ipafont-gothic fonts-ipafont-mincho) ;;
+    test) packages+=(libgtest-dev qt6-base-dev libxcb1-dev libxcb-shape0-dev libfontconfig-dev fonts-ipafont-gothic fonts-ipafont-mincho
                      xvfb xdotool x11-utils x11-xserver-utils imagemagick xauth
                      openbox tint2 picom xterm wmctrl libx11-dev libxtst-dev libxext-dev) ;;
     windows) packages+=(g++-mingw-w64-x86-64 wine64 wine locales xvfb xdotool x11-utils imagemagick) ;;

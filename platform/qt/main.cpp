@@ -74,6 +74,7 @@ int main(int argc, char** argv) {
   marivo::qt::QtBackend::Options options;
   options.trace = &trace;
   options.fontsInBackground = true;
+  options.gameFontsOnly = true;
   options.testSeed = marivo::TestSeedFrom(std::getenv("MARIVO2_TEST_SEED"));
   marivo::qt::QtBackend backend(options);
   trace.EndPhase("qt-setup");

@@ -1,5 +1,7 @@
 #include "platform/qt/qt_backend.h"
 
+#include <sys/resource.h>
+#include <unistd.h>
 #include <xcb/xcb.h>
 
 #include <QAbstractNativeEventFilter>
@@ -16,12 +18,14 @@
 #include <QSessionManager>
 #include <QWindow>
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 
 #include "platform/arith.h"
 #include "platform/platform.h"
 #include "platform/profile.h"
+#include "platform/qt/font_selection.h"
 #include "platform/qt/qt_support.h"
 #include "platform/qt/qt_window.h"
 #include "platform/qt/signal_watch.h"
@@ -115,18 +119,39 @@ QtBackend::QtBackend(Options options) : options_(options) {
     });
     app->installNativeEventFilter(destroyWatch_.get());
   }
+  // Qt's default fonts (tooltips use them) stay among the fonts Qt sees.
+  std::vector<std::string> defaultFamilies;
+  if (options_.gameFontsOnly) {
+    for (const QFont& font : {QApplication::font(), QApplication::font("QTipLabel")}) {
+      const QStringList families =
+          font.families().isEmpty() ? QStringList{font.family()} : font.families();
+      for (const QString& family : families) defaultFamilies.push_back(family.toStdString());
+    }
+  }
   if (options_.fontsInBackground) {
     // Qt reads every installed font before the first text can be measured
-    // or drawn: tens of milliseconds with a large collection, which would
+    // or drawn: milliseconds even with the fonts chosen, which would
     // otherwise stand between the start and the scene. Qt's font database
-    // is thread-safe; filled here, it serves every thread.
+    // is thread-safe; filled here, it serves every thread. Nothing on the
+    // scene's thread asks Qt for a font before Font() has waited for this.
     fontsReady_ = false;
-    fontLoader_ = std::thread([this] {
+    fontLoader_ = std::thread([this, defaultFamilies] {
+      // The scene comes first: on a busy machine the fonts must not take
+      // the CPU its thread needs (Linux keeps a nice value per thread).
+      errno = 0;
+      const int nice = getpriority(PRIO_PROCESS, 0);
+      if (errno == 0) {
+        setpriority(PRIO_PROCESS, static_cast<id_t>(gettid()), std::min(nice + 10, 19));
+      }
       if (options_.beforeFontLoad) options_.beforeFontLoad();
+      if (options_.gameFontsOnly) UseGameFontsOnly(defaultFamilies);
       QFontDatabase::families(QFontDatabase::Japanese);
       QMetaObject::invokeMethod(
           &waitTimer_, [this] { OnFontsReady(); }, Qt::QueuedConnection);
     });
+  } else if (options_.gameFontsOnly) {
+    StartupTrace::Scope timed(*trace_, StartupTrace::Part::Fonts);
+    UseGameFontsOnly(defaultFamilies);
   }
 }
 
@@ -395,6 +420,9 @@ const QFont& QtBackend::Font(const FontDesign& design) {
   auto it = fonts_.find(key);
   if (it == fonts_.end()) {
     StartupTrace::Scope timed(*trace_, StartupTrace::Part::Fonts);
+    // Qt must not read the fonts before they have been chosen; the text
+    // held back so far is drawn when the thread's news arrives.
+    if (fontLoader_.joinable()) fontLoader_.join();
     it = fonts_.emplace(key, FontFor(design)).first;
   }
   return it->second;

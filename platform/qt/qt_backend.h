@@ -28,7 +28,8 @@
 //   and its picture offset, so no window manager has a window to pull back;
 //   transparent outside the outline for compositors that ignore X shapes;
 // - IPA P Gothic / IPA P Mincho for the Japanese faces, falling back to any
-//   installed Japanese font;
+//   installed Japanese font; Qt reads only the fonts the game can draw with
+//   (font_selection.h);
 // - SIGTERM, SIGINT, SIGHUP and the session manager's save request reported
 //   as the session ending; a change of the primary screen's size or usable
 //   area, or of which screen is primary, reported as ScreenChanged;
@@ -95,6 +96,9 @@ class QtBackend final : public Backend {
     bool fontsInBackground = false;
     // Runs on that thread before it reads the font list (tests hold it).
     std::function<void()> beforeFontLoad;
+    // Let Qt see only the fonts the game can draw with (font_selection.h),
+    // set up before the font list is read (the program; tests see all).
+    bool gameFontsOnly = false;
     // Test-only: every Randomize seeds with this instead of the clock
     // (main.cpp reads MARIVO2_TEST_SEED).
     std::optional<std::uint32_t> testSeed;
@@ -143,7 +147,8 @@ class QtBackend final : public Backend {
   void Post(const PlatformEvent& event);
   // The embedded picture as a QImage, converted once.
   const QImage& ImageFor(const assets::Image* image);
-  // The Qt font for a design font, resolved once.
+  // The Qt font for a design font, resolved once; waits for the font list
+  // when it is still being read.
   const QFont& Font(const FontDesign& design);
   bool Ended() const { return ended_; }
   // Whether text can be drawn without waiting for the font list.
@@ -222,8 +227,9 @@ class QtBackend final : public Backend {
   int modalTimerRuns_ = 0;
   std::uint64_t posted_ = 0;
   bool ended_ = false;
-  // Reads the font list when fontsInBackground is set; joined before the
-  // backend goes.
+  // Reads the font list when fontsInBackground is set (having first chosen
+  // the fonts, with gameFontsOnly); joined at the first font the game asks
+  // for or before the backend goes.
   std::thread fontLoader_;
   bool fontsReady_ = true;
   StartupTrace untraced_{false};
