@@ -225,7 +225,7 @@ EOF
   for socket in "$runtime"/wayland-[0-9]*; do
     [[ $socket == *.lock ]] || wayland_name=${socket##*/}
   done
-  shot_command="XDG_RUNTIME_DIR='$runtime' WAYLAND_DISPLAY='$wayland_name' grim \"\$1\""
+  shot_command="XDG_RUNTIME_DIR='$runtime' WAYLAND_DISPLAY='$wayland_name' grim -t ppm \"\$1\""
   # What sway gives the programs of its session.
   SWAYSOCK=$(ls "$runtime"/sway-ipc.*.sock 2>/dev/null | head -n1)
   export SWAYSOCK XDG_RUNTIME_DIR=$runtime WAYLAND_DISPLAY=$wayland_name
@@ -328,9 +328,10 @@ same_pixels() {  # same_pixels <a.ppm> <b.ppm> x y w h
   [ "$n" = 0 ] || echo "    $n pixels differ in $5 x $6 at $3,$4"
   [ "$n" = 0 ]
 }
-# The float's columns above the sea: as high as the upright float, down to
-# the row above the sea's top edge (a bite stops the float up to 8 twips
-# short of that edge, which may round to that row).
+# The float's columns above the sea, the band the player watches in its
+# pictures of the bite: as high as the upright float, down to the row
+# above the sea's top edge (a bite stops the float up to 8 twips short of
+# that edge, which may round to that row).
 float_region() {  # x y w h
   echo "$((fx - 2)) $((sea_top - fh)) $((fw + 4)) $((fh - 1))"
 }
@@ -399,7 +400,10 @@ assert_desktop() {
   local log=$dir/play.log whole=0
   [[ $whole_catch == *" $name "* ]] && whole=1
   bound=$((whole ? 150 : 90))
+  # The player pictures the bite until the float's band looks as in the
+  # scene before the cast, for as long as the bite lasts.
   MARIVO_PLAYER_SHOTS=$dir MARIVO_PLAYER_SHOT_COMMAND=$shot_command \
+    MARIVO_PLAYER_REFERENCE=$dir/scene.ppm \
     "$player" play "$bound" >"$log" 2>&1 &
   local player_pid=$!
   if wait_until 300 grep -q "float on the water" "$log"; then
@@ -437,7 +441,6 @@ assert_desktop() {
   fi
   if [ -n "$bite" ] && [ -n "$floating" ]; then
     read -r fw fx sea_top <<<"$bite"
-    [ -f "$dir/bite.png" ] && convert "$dir/bite.png" "$dir/bite.ppm"
     [ -f "$dir/bite.ppm" ] && png bite
     read -r rx ry rw rh < <(float_region)
     check "$name: during the bite nothing of the float shows above the sea (rows $ry-$((ry + rh - 1)))" \
