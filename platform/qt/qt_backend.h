@@ -19,7 +19,8 @@
 //   in Qt's event dispatcher until an input arrives or the deadline passes;
 //   the game's timers keep running inside the popup menu and message boxes;
 // - the usable bottom edge from the primary screen's available geometry
-//   (on sway, which publishes none, from its IPC), 15 twips per logical
+//   (on sway, which publishes none, from its IPC, following its bar and
+//   workspaces through its events), 15 twips per logical
 //   pixel; pixel art is scaled without smoothing on a high-density screen;
 // - sprite windows cut to the usable area: what the game places below the
 //   usable bottom or past the screen's edge is cut from the native window
@@ -35,8 +36,8 @@
 // What it lacks:
 // - Wayland: it runs on X11 (XWayland is fine), since the scene needs
 //   absolute window positions; under XWayland sway draws the unmanaged
-//   sprites above other programs, weston's panel covers the scene (no work
-//   area there), and sway's bar is read at start-up and screen changes only;
+//   sprites above other programs and weston's panel covers the scene (no
+//   work area there);
 // - the frame sizes of decorated windows are fixed guesses (3 pixels, a
 //   19-pixel caption), not measured from the window manager;
 // - the top-most band is honoured only as far as the window manager keeps
@@ -64,6 +65,7 @@
 #include "platform/backend.h"
 #include "platform/posix/posix_files.h"
 #include "platform/qt/startup_trace.h"
+#include "platform/qt/sway_ipc.h"
 #include "platform/qt/x11_desktop.h"
 #include "platform/random.h"
 
@@ -185,11 +187,18 @@ class QtBackend final : public Backend {
   // Follows the primary screen: its size and usable area, and which screen
   // is primary; each change is reported as ScreenChanged.
   void WatchScreen(QScreen* screen);
-  void PostScreenChanged();
+  // `usable`: the new usable area when it is known already, else it is
+  // read again when next needed.
+  void PostScreenChanged(std::optional<QRect> usable = std::nullopt);
   // The primary screen's usable area, in logical pixels: the work area the
   // window manager publishes; on sway, which publishes none to X clients,
   // the focused workspace's rectangle from its IPC; else the whole screen.
   QRect UsableArea(QScreen* screen);
+  // A workspace rectangle from sway's IPC, in logical pixels of the screen.
+  static QRect SwayArea(const IpcRect& ws, QScreen* screen);
+  // A rectangle read after one of sway's events: a usable area other than
+  // the one the scene stands on is a screen change. Whether it was news.
+  bool FollowSway(const IpcRect& ws);
   // Whether an X window is one of this program's top levels.
   bool OwnWindow(std::uint32_t window) const;
   // Whether an X window is, right now, the native window of one of the
@@ -231,6 +240,8 @@ class QtBackend final : public Backend {
   std::optional<QRect> usable_;  // UsableArea of the primary screen, until it changes
   std::vector<QtWindow*> windows_;
   std::vector<QMetaObject::Connection> screenConnections_;
+  // Follows sway's bar and workspaces once sway has been asked for the area.
+  std::unique_ptr<SwayWatch> swayWatch_;
 };
 
 }  // namespace marivo::qt

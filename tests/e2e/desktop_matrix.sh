@@ -229,12 +229,34 @@ EOF
   # What sway gives the programs of its session.
   SWAYSOCK=$(ls "$runtime"/sway-ipc.*.sock 2>/dev/null | head -n1)
   export SWAYSOCK XDG_RUNTIME_DIR=$runtime WAYLAND_DISPLAY=$wayland_name
-  # The usable area of the workspace, without the bar.
-  bottom=$(swaymsg -t get_workspaces -r 2>/dev/null |
-    awk '/"rect"/ { r = 1 } r && /"y":/ { y = $2 + 0 } r && /"height":/ { print y + $2; exit }')
+  bottom=$(sway_bottom)
   shoot=shoot_grim
   can_play=1
   [ -n "$bottom" ]
+}
+# The bottom of the workspace's usable area, above the bar.
+sway_bottom() {
+  swaymsg -t get_workspaces -r 2>/dev/null |
+    awk '/"rect"/ { r = 1 } r && /"y":/ { y = $2 + 0 } r && /"height":/ { print y + $2; exit }'
+}
+sway_bottom_moved() { [ "$(sway_bottom)" != "$bottom" ]; }
+# While the game runs, the bar is made taller and then as it was: each
+# time the scene moves onto the bar's new top edge.
+more_sway() {
+  local height
+  # The catch and its balloon go after three seconds.
+  wait_gone frmFish 100
+  wait_gone frmC 100
+  for height in 40 30; do
+    swaymsg bar bar-0 height "$height" >/dev/null 2>&1
+    if ! wait_until 50 sway_bottom_moved; then
+      fail "$name: sway's bar takes the height $height (usable bottom still $(sway_bottom))"
+      return
+    fi
+    bottom=$(sway_bottom)
+    echo "    the bar $height pixels high: usable bottom row $bottom"
+    assert_placed "bar-$height"
+  done
 }
 shoot_grim() { XDG_RUNTIME_DIR=$wayland_runtime WAYLAND_DISPLAY=$wayland_name grim -t ppm "$1"; }
 
@@ -315,9 +337,11 @@ not_in_task_list() {  # not_in_task_list <name>
   grep -qi "$id\b" <<<"$list" || return 0
   xprop -id "$id" _NET_WM_STATE 2>/dev/null | grep -q _NET_WM_STATE_SKIP_TASKBAR
 }
-sea_ok() {  # the sea's rows blue from the angler's right to the screen's edge
+# The sea's rows in the picture <name>.ppm: blue from the angler's right
+# to the screen's edge.
+sea_ok() {  # sea_ok <name>
   local colours
-  colours=$(convert "$dir/scene.ppm" -crop $((W - 133))x3+133+$((bottom - 3)) +repage \
+  colours=$(convert "$dir/$1.ppm" -crop $((W - 133))x3+133+$((bottom - 3)) +repage \
     -unique-colors -depth 8 txt:- 2>/dev/null | tail -n +2 | awk '{ print $3 }' | sort -u)
   echo "    sea rows $((bottom - 3))-$((bottom - 1)): $(echo $colours)"
   [ "$colours" = "#0000FF" ]
@@ -334,6 +358,28 @@ same_pixels() {  # same_pixels <a.ppm> <b.ppm> x y w h
 # that edge, which may round to that row).
 float_region() {  # x y w h
   echo "$((fx - 2)) $((sea_top - fh)) $((fw + 4)) $((fh - 1))"
+}
+
+# Placed on the usable bottom row $bottom: the windows at their rows and
+# columns, waited for until they stop moving (a window manager may place
+# them in steps), and in a picture of the screen then (<name>.ppm) the
+# sea's rows blue and the row above them the desktop's.
+assert_placed() {  # assert_placed <picture name>
+  local want_con="83 15 0 $((bottom - 15))" want_man="50 48 83 $((bottom - 48))"
+  wait_until 50 bash -c '[ "$("$1" window frmCon)" = "$2" ] && [ "$("$1" window frmMan)" = "$3" ]' _ \
+    "$player" "$want_con" "$want_man"
+  shoot_settled "$1"
+  check "$name: the control bar at x 0, its bottom on row $bottom ($(window frmCon))" \
+    test "$(window frmCon)" = "$want_con"
+  check "$name: the angler at x 83, his feet on row $bottom ($(window frmMan))" \
+    test "$(window frmMan)" = "$want_man"
+  local sh sx sy
+  read -r _ sh sx sy < <(window frmSea)
+  check "$name: the sea strip from x 83, 3 rows, its bottom on row $bottom ($(window frmSea))" \
+    test "${sx:-}x${sh:-}+${sy:-}" = "83x3+$((bottom - 3))"
+  check "$name: the sea's rows are blue to the screen's right edge" sea_ok "$1"
+  check "$name: the row above the sea is the desktop's" \
+    same_pixels "$dir/before.ppm" "$dir/$1.ppm" 133 $((bottom - 4)) $((W - 133)) 1
 }
 
 assert_desktop() {
@@ -357,23 +403,7 @@ assert_desktop() {
     sed 's/^/    /' "$dir/game.log"
     return
   fi
-  # Placed: the windows at their rows and columns, waited for until they
-  # stop moving (a window manager may place them in steps).
-  local want_con="83 15 0 $((bottom - 15))" want_man="50 48 83 $((bottom - 48))"
-  wait_until 50 bash -c '[ "$("$1" window frmCon)" = "$2" ] && [ "$("$1" window frmMan)" = "$3" ]' _ \
-    "$player" "$want_con" "$want_man"
-  shoot_settled scene
-  check "$name: the control bar at x 0, its bottom on row $bottom ($(window frmCon))" \
-    test "$(window frmCon)" = "$want_con"
-  check "$name: the angler at x 83, his feet on row $bottom ($(window frmMan))" \
-    test "$(window frmMan)" = "$want_man"
-  local sh sx sy
-  read -r _ sh sx sy < <(window frmSea)
-  check "$name: the sea strip from x 83, 3 rows, its bottom on row $bottom ($(window frmSea))" \
-    test "${sx:-}x${sh:-}+${sy:-}" = "83x3+$((bottom - 3))"
-  check "$name: the sea's rows are blue to the screen's right edge" sea_ok
-  check "$name: the row above the sea is the desktop's" \
-    same_pixels "$dir/before.ppm" "$dir/scene.ppm" 133 $((bottom - 4)) $((W - 133)) 1
+  assert_placed scene
   if [ "$bottom" -lt "$H" ]; then
     check "$name: the panel's top row is the panel's" \
       same_pixels "$dir/before.ppm" "$dir/scene.ppm" 0 "$bottom" "$W" 1
@@ -484,6 +514,12 @@ for name in "${desktops[@]}"; do
   else
     echo "    usable bottom: row $bottom"
     assert_desktop
+    # What one desktop alone can change while the game runs, once a whole
+    # catch has been played (the float is in again, the scene quiet).
+    if declare -F "more_$name" >/dev/null && [[ $whole_catch == *" $name "* ]] &&
+      [ -n "$game_pid" ] && kill -0 "$game_pid" 2>/dev/null; then
+      "more_$name"
+    fi
   fi
   cp "$dir/game.log" "$artifacts/$name-game.log" 2>/dev/null
   stop_desktop
