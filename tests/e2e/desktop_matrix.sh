@@ -9,6 +9,9 @@
 #            desktop window
 #   mutter   GNOME's mutter on X11, a tint2 panel and a desktop window
 #   sway     sway (Wayland, headless) and swaybar; the game through XWayland
+#   mutter_wayland (only when named)
+#            mutter as a Wayland compositor, nested on an Xvfb, a tint2
+#            panel; the game through XWayland
 #   weston   weston (Wayland, headless), panel at the top as it comes; the
 #            game through XWayland, which aborts on synthetic presses: the
 #            scene is only looked at there
@@ -194,6 +197,32 @@ up_mutter() {
   desktop_window
   tint2_panel
 }
+
+# GNOME's mutter as a Wayland compositor, the game through its XWayland,
+# a tint2 panel there (mutter keeps windows out of its strip as on X11).
+# Run nested on an Xvfb, whose root shows mutter's output: that is where
+# the pictures come from (XWayland's own root holds no pixels). Not in the
+# default list: ask for it by name.
+up_mutter_wayland() {
+  x11_screen || return 1
+  outer=$DISPLAY
+  local runtime=$dir/wl-runtime
+  mkdir -m 0700 "$runtime"
+  launch "$dir/mutter.log" env -u WAYLAND_DISPLAY XDG_RUNTIME_DIR="$runtime" \
+    MUTTER_DEBUG_DUMMY_MODE_SPECS=${W}x$H dbus-run-session -- \
+    mutter --nested --wayland --sm-disable --wayland-display mu-w
+  wait_until 150 grep -q "Using public X11 display" "$dir/mutter.log" || return 1
+  DISPLAY=$(sed -n 's/.*Using public X11 display \(:[0-9]*\).*/\1/p' "$dir/mutter.log" | head -n1)
+  XAUTHORITY=$(ls "$runtime"/.mutter-Xwaylandauth.* 2>/dev/null | head -n1)
+  export DISPLAY XAUTHORITY
+  wait_until 150 wm_running || return 1
+  desktop_window
+  tint2_panel
+  shoot=shoot_outer
+  shot_command="DISPLAY=$outer XAUTHORITY= '$player' grab 0 0 $W $H \"\$1\""
+  can_play=1
+}
+shoot_outer() { DISPLAY=$outer XAUTHORITY='' "$player" grab 0 0 "$W" "$H" "$1"; }
 
 # XWayland lets in only the user it runs as; the compositor's first client
 # (run as that user) lets root in and says which display it is.
@@ -501,7 +530,7 @@ for name in "${desktops[@]}"; do
   export HOME=$dir/home XDG_CONFIG_HOME=$dir/home/.config XDG_CACHE_HOME=$dir/home/.cache
   export XDG_RUNTIME_DIR=$dir/runtime
   mkdir -p "$HOME" "$XDG_CONFIG_HOME" && mkdir -m 0700 "$XDG_RUNTIME_DIR"
-  unset WAYLAND_DISPLAY SWAYSOCK QT_SCALE_FACTOR QT_SCREEN_SCALE_FACTORS QT_AUTO_SCREEN_SCALE_FACTOR
+  unset WAYLAND_DISPLAY SWAYSOCK XAUTHORITY QT_SCALE_FACTOR QT_SCREEN_SCALE_FACTORS QT_AUTO_SCREEN_SCALE_FACTOR
   bottom="" shoot="" can_play=0 shot_command="" wayland_name=""
   "up_$name"
   up=$?
