@@ -46,8 +46,9 @@
  *
  * Progress of a game goes to standard output, one event a line, so the
  * calling script can keep it as evidence. With MARIVO_PLAYER_SHOTS set to a
- * folder, the screen during the first bite is kept there as bite.ppm: the
- * first picture, taken once the game has placed the float sunk, that shows
+ * folder, the screen during a bite is kept there as bite.ppm (see
+ * WatchBite: the first bite that can tell): the first picture, taken once
+ * the game has placed the float sunk, that shows
  * nothing of it above the sea (compared with MARIVO_PLAYER_REFERENCE, a
  * picture of the scene before the cast, when given), or the last one taken
  * while the bite lasted. Where the root window cannot be read,
@@ -427,15 +428,25 @@ void SavePicture(const Picture& p, const std::string& path) {
  * where it put the window (_MARIVO2_GEOMETRY) before the window manager
  * and the compositor have shown it there, so: wait for that geometry to
  * show the float sunk, then take pictures until one shows nothing of it
- * above the sea, for as long as the geometry still shows it sunk. Only a
- * bite that ends (or a float that never sinks) without such a picture is
- * the game's fault; a slow desktop merely takes more pictures. */
+ * above the sea, for as long as the geometry still shows it sunk. A slow
+ * desktop merely takes more pictures. The bite proves the game wrong only
+ * when pictures taken while the game kept the float sunk (its geometry
+ * sunk before and after each) span a good part of the bite and none shows
+ * it under the sea, or when the float never sinks; a bite the player saw
+ * too late to picture so (on a busy machine) proves nothing, and the next
+ * one is pictured instead. */
 struct BitePicture {
   Picture picture;    // the one that shows the float under the sea, else the last
   bool sunk = false;  // the geometry showed the float sunk
   bool clear = false;
-  int taken = 0;
+  int taken = 0, whileSunk = 0;           // pictures; those with the float sunk after them
   double sunkAfter = -1, lastAfter = -1;  // ms after the bite was seen
+  double spanSunk = 0;  // from the first picture's start to the last one taken while sunk
+  bool Conclusive() const {
+    constexpr int kPictures = 3;
+    constexpr double kSpanMs = 100;
+    return clear || !sunk || (whileSunk >= kPictures && spanSunk >= kSpanMs);
+  }
 };
 
 bool SunkAt(Geom g, Geom floating, Geom sea) {
@@ -460,7 +471,8 @@ BitePicture WatchBite(Geom floating, Geom sea, int floatX, const char* folder) {
   if (!out.sunk) return out;
   // However slowly the desktop shows it: bounded by the bite itself (and
   // by a few seconds should the game stop).
-  for (const double end = NowMs() + 3000; NowMs() < end;) {
+  const double first = NowMs();
+  for (const double end = first + 3000; NowMs() < end;) {
     Picture p = TakePicture(scratch);
     ++out.taken;
     const bool clear = Clear(p, reference, band);
@@ -470,9 +482,11 @@ BitePicture WatchBite(Geom floating, Geom sea, int floatX, const char* folder) {
       out.clear = true;
       break;
     }
-    // Taken after the check: a picture counts only while the game still
-    // had the float sunk after it was taken.
+    // Checked after the picture: it counts only if the game still had the
+    // float sunk once it was taken.
     if (!SunkAt(GeomOf("frmUki"), floating, sea)) break;
+    ++out.whileSunk;
+    out.spanSunk = NowMs() - first;
     SleepMs(2);
   }
   unlink(scratch.c_str());
@@ -484,13 +498,14 @@ int Play(double seconds) {
   const double deadline = t0 + seconds * 1000.0;
   enum { kCast, kLanding, kWait, kFight, kAfterEscape } phase = kCast;
   int bx = 0, by = 0, held = 0, armed = 0, bites = 0, strikes = 0, escapes = 0;
+  int pictured = 0;  // a bite's picture was conclusive
   double since = 0;
   Geom last;
   /* The upright float as it landed. A desktop may cut a window to what
    * can be seen above a panel, so while the float sinks its window can be
    * shorter than the float: a bite is judged by the window's top. */
   Geom floating;
-  char line[200];
+  char line[320];
 
   while (NowMs() < deadline) {
     Geom all[kNames];
@@ -556,27 +571,36 @@ int Play(double seconds) {
         if (!armed) break;
         armed = 0;
         ++bites;
-        /* The first bite is pictured (when a check asks for it) before
-         * the strike: striking brings the float back up. */
+        /* A bite is pictured (when a check asks for it) before the strike,
+         * which brings the float back up, until one picture is conclusive. */
         const char* folder = getenv("MARIVO_PLAYER_SHOTS");
-        const bool picture = bites == 1 && folder != nullptr;
+        const bool picture = !pictured && folder != nullptr;
         snprintf(line, sizeof line, "bite: float %dx%d+%d+%d, sea top %d", uki.w, uki.h, uki.x,
                  uki.y, sea.y);
         Say(t0, line);
         BitePicture shot;
         if (picture) {
           shot = WatchBite(floating, sea, uki.x, folder);
+          char verdict[200];
           if (!shot.sunk) {
-            snprintf(line, sizeof line, "bite picture: none, the float was never placed sunk");
+            snprintf(verdict, sizeof verdict, "NO: the float was never placed sunk");
           } else {
-            snprintf(line, sizeof line,
-                     "bite picture: %s (placed sunk after %.0f ms; %d pictures, the last after "
-                     "%.0f ms)",
-                     shot.clear ? "the float under the sea"
-                                : "NO picture showed the float under the sea during the bite",
-                     shot.sunkAfter, shot.taken, shot.lastAfter);
+            snprintf(verdict, sizeof verdict,
+                     "%s (placed sunk after %.0f ms; %d pictures, %d of them while sunk over "
+                     "%.0f ms, the last after %.0f ms)",
+                     shot.clear          ? "the float under the sea"
+                     : shot.Conclusive() ? "NO picture showed the float under the sea"
+                                         : "inconclusive, seen too late",
+                     shot.sunkAfter, shot.taken, shot.whileSunk, shot.spanSunk, shot.lastAfter);
           }
+          snprintf(line, sizeof line, "bite picture: float %dx%d+%d+%d, sea top %d: %s", uki.w,
+                   uki.h, uki.x, uki.y, sea.y, verdict);
           Say(t0, line);
+          if (!shot.Conclusive()) {
+            /* Let this bite pass unstruck: the next one is pictured. */
+            break;
+          }
+          pictured = 1;
         } else {
           /* The strike counts once the float has come to rest under
            * water: the sinking ends 10 ms after its last step. */
