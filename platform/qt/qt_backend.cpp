@@ -225,10 +225,35 @@ QRect QtBackend::UsableArea(QScreen* screen) {
       if (!swayWatch_) {
         swayWatch_ =
             std::make_unique<SwayWatch>(sway, [this](const IpcRect& ws) { return FollowSway(ws); });
+        // sway draws the sprites above every other program whatever the
+        // X server's order, but XWayland gives a press to the window on top
+        // of that order: a program mapped after the game would take the
+        // presses on the scene. So the sprites are kept on top of it.
+        if (desktop_.Xwayland()) {
+          desktop_.WatchTopLevels([this](std::uint32_t window) {
+            if (!OwnWindow(window)) KeepSpritesOnTop();
+          });
+        }
       }
     }
   }
   return *usable_;
+}
+
+void QtBackend::KeepSpritesOnTop() {
+  if (raisePending_ || ended_) return;
+  raisePending_ = true;
+  // Once for all the changes of one turn of the event loop, and at most
+  // ten times a second, should another program keep raising itself too.
+  constexpr qint64 kSpacingMs = 100;
+  const qint64 since = lastRaise_.isValid() ? lastRaise_.elapsed() : kSpacingMs;
+  QTimer::singleShot(int(std::max<qint64>(0, kSpacingMs - since)), &waitTimer_, [this] {
+    raisePending_ = false;
+    lastRaise_.start();
+    // Bottom first: they keep the game's order among themselves.
+    for (QtWindow* w : windows_) w->RaiseNative();
+    desktop_.Flush();
+  });
 }
 
 QRect QtBackend::SwayArea(const IpcRect& ws, QScreen* screen) {

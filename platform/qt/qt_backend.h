@@ -22,6 +22,9 @@
 //   (on sway, which publishes none, from its IPC, following its bar and
 //   workspaces through its events), 15 twips per logical
 //   pixel; pixel art is scaled without smoothing on a high-density screen;
+// - under sway, the sprites kept on top of the X server's stacking order,
+//   where XWayland looks for the window a press belongs to (sway draws
+//   them on top whatever that order);
 // - sprite windows cut to the usable area: what the game places below the
 //   usable bottom or past the screen's edge is cut from the native window
 //   and its picture offset, so no window manager has a window to pull back;
@@ -199,6 +202,9 @@ class QtBackend final : public Backend {
   // A rectangle read after one of sway's events: a usable area other than
   // the one the scene stands on is a screen change. Whether it was news.
   bool FollowSway(const IpcRect& ws);
+  // Puts the sprites back on top of the X server's stacking order, in the
+  // game's order, at the next turn of the event loop (under sway only).
+  void KeepSpritesOnTop();
   // Whether an X window is one of this program's top levels.
   bool OwnWindow(std::uint32_t window) const;
   // Whether an X window is, right now, the native window of one of the
@@ -242,6 +248,8 @@ class QtBackend final : public Backend {
   std::vector<QMetaObject::Connection> screenConnections_;
   // Follows sway's bar and workspaces once sway has been asked for the area.
   std::unique_ptr<SwayWatch> swayWatch_;
+  bool raisePending_ = false;
+  QElapsedTimer lastRaise_;
 };
 
 }  // namespace marivo::qt

@@ -15,6 +15,7 @@
 #include <QRegion>
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <optional>
 #include <set>
@@ -73,6 +74,12 @@ class X11Desktop final : public QAbstractNativeEventFilter {
   // Asks the window manager to activate `window`, as a pager would.
   void Activate(std::uint32_t window);
 
+  // Reports every top-level window (child of the root) mapped or
+  // restacked, by any client, with its id.
+  void WatchTopLevels(std::function<void(std::uint32_t window)> onChange);
+  // Puts a window of ours on top of the X server's stacking order.
+  void RaiseToTop(std::uint32_t window);
+
   // The top-level window (child of the root) that holds `window`: itself,
   // or the window manager's frame around it.
   std::uint32_t TopLevelOf(std::uint32_t window);
@@ -98,6 +105,7 @@ class X11Desktop final : public QAbstractNativeEventFilter {
   int xwayland_ = -1;  // not asked yet
   // Sprites whose marks were asked for since they were last mapped.
   std::set<std::uint32_t> askedSinceMapped_;
+  std::function<void(std::uint32_t)> topLevelChanged_;
 };
 
 }  // namespace marivo::qt

@@ -286,6 +286,34 @@ more_sway() {
     echo "    the bar $height pixels high: usable bottom row $bottom"
     assert_placed "bar-$height"
   done
+  # A program opened after the game, tiled under the scene: sway still
+  # draws the scene above it, and a press on the button must still reach
+  # the game (XWayland gives it to the window on top of the X server's
+  # order, which the game keeps its sprites at).
+  launch "$dir/late.log" xterm -T lateterm
+  if ! wait_until 100 sprites_above lateterm; then
+    fail "$name: the scene stays above a program opened after it in the X server's order"
+    x_tree | grep -E '"(frm[A-Za-z]*|lateterm)"' | sed 's/^/    /'
+  fi
+  local bx by
+  read -r bx by < <(geom frmCon | awk '{ print $3 + int($1 * 74 / 83), $4 + int($2 / 2) }')
+  xdotool mousemove "$bx" "$by" mousedown 1
+  sleep 0.5
+  $shoot "$dir/pressed.ppm" && png pressed
+  xdotool mouseup 1
+  check "$name: a press on the button over a later program runs the gauge ($(gauge_pixels) pixels)" \
+    test "$(gauge_pixels)" -gt 20
+}
+# Whether every shown sprite is above the named window in the X server's
+# order (xwininfo lists the root's children top-most first).
+sprites_above() {
+  x_tree | awk -v w="\"$1\":" '$2 == w { seen = 1; above = found == 3; exit }
+    $2 ~ /^"frm(Con|Man|Sea)":$/ { found++ } END { exit !(seen && above) }'
+}
+# The gauge's green and yellow in the control bar while the button is held.
+gauge_pixels() {
+  convert "$dir/pressed.ppm" -crop 83x15+0+$((bottom - 15)) +repage txt:- 2>/dev/null |
+    awk -F'[(,)]' 'NR > 1 && $4 > 150 && $5 < 100 { n++ } END { print n + 0 }'
 }
 shoot_grim() { XDG_RUNTIME_DIR=$wayland_runtime WAYLAND_DISPLAY=$wayland_name grim -t ppm "$1"; }
 
@@ -486,6 +514,10 @@ assert_desktop() {
   bite=$(sed -n 's/.*bite: float \([0-9]*\)x[0-9]*+\([0-9]*\)+[0-9]*, sea top \([0-9]*\).*/\1 \2 \3/p' \
     "$log" | head -n1)
   check "$name: the player saw a bite (the float's top gone down to the sea's)" test -n "$bite"
+  # The bite the player could picture (one seen too late proves nothing).
+  bite=$(grep "bite picture: " "$log" | grep -v inconclusive | head -n1 |
+    sed -n 's/.*float \([0-9]*\)x[0-9]*+\([0-9]*\)+[0-9]*, sea top \([0-9]*\).*/\1 \2 \3/p')
+  check "$name: a bite was pictured" test -n "$bite"
   local floating
   floating=$(sed -n 's/.*float on the water at \([0-9]*\),[0-9]* (\([0-9]*\)x\([0-9]*\)).*/\1 \2 \3/p' \
     "$log" | head -n1)
