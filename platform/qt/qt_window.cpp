@@ -540,6 +540,15 @@ void QtWindow::SetPicture(const assets::Image*) {
   surface_->update();
 }
 
+void QtWindow::RaiseNative() {
+  const QWindow* handle = surface_->windowHandle();
+  if (Decorated(design_.border) || handle == nullptr || handle->handle() == nullptr ||
+      !handle->isVisible()) {
+    return;
+  }
+  backend_.Desktop().RaiseToTop(std::uint32_t(handle->winId()));
+}
+
 void QtWindow::ZOrder(int position) {
   lowered_ = position == 1;
   if (position == 1) {

@@ -107,6 +107,12 @@ class X11Desktop final : public QAbstractNativeEventFilter {
   // Asks the window manager to activate `window`, as a pager would.
   void Activate(std::uint32_t window);
 
+  // Reports every top-level window (child of the root) mapped or
+  // restacked, by any client, with its id.
+  void WatchTopLevels(std::function<void(std::uint32_t window)> onChange);
+  // Puts a window of ours on top of the X server's stacking order.
+  void RaiseToTop(std::uint32_t window);
+
   // The top-level window (child of the root) that holds `window`: itself,
   // or the window manager's frame around it.
   std::uint32_t TopLevelOf(std::uint32_t window);
@@ -142,6 +148,7 @@ class X11Desktop final : public QAbstractNativeEventFilter {
   // Docks and their frames whose moves and changes are listened to.
   std::set<std::uint32_t> watched_;
   std::function<void()> docksChanged_;
+  std::function<void(std::uint32_t)> topLevelChanged_;
 };
 
 }  // namespace marivo::qt
