@@ -612,6 +612,10 @@ assert_desktop() {
     read -r rx ry rw rh < <(float_region)
     check "$name: during the bite nothing of the float shows above the sea (rows $ry-$((ry + rh - 1)))" \
       same_pixels "$dir/scene.ppm" "$dir/bite.ppm" "$rx" "$ry" "$rw" "$rh"
+    # Sent behind the sea strip, the sunk float is hidden by it: the sea's
+    # own rows under it show the sea as before the cast.
+    check "$name: during the bite the sea's rows under the float show only the sea (rows $sea_top-$((bottom - 1)))" \
+      same_pixels "$dir/scene.ppm" "$dir/bite.ppm" "$rx" "$sea_top" "$rw" $((bottom - sea_top))
   fi
   if ((whole)); then
     [ -f "$dir/catch-first.ppm" ] && png catch-first
@@ -624,6 +628,21 @@ assert_desktop() {
     # rows out.
     check "$name: the catch rose out of the sea (first top $first, highest $highest, $tops steps; sea top $sea_top)" \
       test "$first" -ge $((sea_top - 8)) -a "$highest" -le $((sea_top - 20)) -a "$tops" -ge 3
+    # Where it first shows, the catch stands in the sea behind the strip:
+    # from the sea's top edge down, the picture (cut round its window by
+    # the player) is as the scene was before the cast.
+    local cx cy
+    read -r cx cy _ < <(grep -m1 '^rise windows:' "$log" | grep -o ' [0-9]*,[0-9]* [0-9]*x' |
+      head -n1 | tr ',x' '  ')
+    if [ -f "$dir/catch-first.ppm" ] && [ -n "$cx" ]; then
+      local cw ch from
+      cx=$((cx < 4 ? 0 : cx - 4)) cy=$((cy < 4 ? 0 : cy - 4))
+      from=$((sea_top > cy ? sea_top - cy : 0))
+      read -r cw ch < <(identify -format '%w %h' "$dir/catch-first.ppm")
+      convert "$dir/scene.ppm" -crop "${cw}x${ch}+$cx+$cy" +repage "$dir/scene-at-catch.ppm"
+      check "$name: the rising catch shows nothing on or below the sea's top edge (rows $((cy + from))-$((cy + ch - 1)))" \
+        same_pixels "$dir/scene-at-catch.ppm" "$dir/catch-first.ppm" 0 "$from" "$cw" $((ch - from))
+    fi
   fi
 }
 
