@@ -53,11 +53,15 @@ Qt::WindowFlags FlagsFor(BorderStyle border, bool unmanaged) {
   switch (border) {
     case BorderStyle::None:
     case BorderStyle::ThinSingle:
-      // Sprites and the control bar: no frame, no focus, no task bar entry.
+      // Sprites and the control bar: no frame, no focus, no task bar entry
+      // (the backend marks that). Top-level windows of their own, not
+      // Qt::Tool: Qt makes a tool window transient for the program's group,
+      // and KWin keeps each such window above the group's earlier ones,
+      // so the float could never be sent below the sea.
       // Under XWayland the Wayland compositor places managed windows itself
       // (sway tiles them, weston and sway centre them): there they are left
       // unmanaged, which keeps them where the game puts them.
-      return Qt::Tool | Qt::FramelessWindowHint | Qt::WindowDoesNotAcceptFocus |
+      return Qt::Window | Qt::FramelessWindowHint | Qt::WindowDoesNotAcceptFocus |
              (unmanaged ? Qt::X11BypassWindowManagerHint : Qt::WindowFlags());
     case BorderStyle::FixedDialog:
       return Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
@@ -449,7 +453,7 @@ void QtWindow::MapNow() {
   ShowSurface();
   // Mapped, it comes up on top: back below the others if it was sent there.
   backend_.Restack(this, lowered_);
-  if (lowered_) surface_->lower();
+  if (lowered_) LowerNative();
   backend_.ReclipBelow(this);
 }
 
@@ -549,10 +553,21 @@ void QtWindow::RaiseNative() {
   backend_.Desktop().RaiseToTop(std::uint32_t(handle->winId()));
 }
 
+void QtWindow::LowerNative() {
+  surface_->lower();
+  // A sprite is managed by the window manager, which is asked as well.
+  const QWindow* handle = surface_->windowHandle();
+  if (Decorated(design_.border) || handle == nullptr || handle->handle() == nullptr ||
+      !handle->isVisible()) {
+    return;
+  }
+  backend_.Desktop().LowerToBottom(std::uint32_t(handle->winId()));
+}
+
 void QtWindow::ZOrder(int position) {
   lowered_ = position == 1;
   if (position == 1) {
-    surface_->lower();
+    LowerNative();
   } else {
     surface_->raise();
   }

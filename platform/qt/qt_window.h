@@ -99,6 +99,8 @@ class QtWindow final : public NativeWindow {
   QRegion Covers() const;
   // A shown sprite's native window goes on top of the X server's order.
   void RaiseNative();
+  // Sends the native window to the bottom of the stacking order.
+  void LowerNative();
   // A window of ours above this one changed: what this one draws is cut
   // anew (see Drawn).
   void Reclip();

@@ -296,6 +296,22 @@ void X11Desktop::RaiseToTop(std::uint32_t window) {
   xcb_configure_window(connection_, window, XCB_CONFIG_WINDOW_STACK_MODE, &above);
 }
 
+void X11Desktop::LowerToBottom(std::uint32_t window) {
+  if (connection_ == nullptr || window == 0 || Xwayland()) return;
+  xcb_client_message_event_t e{};
+  e.response_type = XCB_CLIENT_MESSAGE;
+  e.format = 32;
+  e.window = window;
+  e.type = Atom("_NET_RESTACK_WINDOW");
+  e.data.data32[0] = 2;         // a pager: carried out whoever has the focus
+  e.data.data32[1] = XCB_NONE;  // no sibling: the bottom of its layer
+  e.data.data32[2] = XCB_STACK_MODE_BELOW;
+  xcb_send_event(connection_, 0, root_,
+                 XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT | XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY,
+                 reinterpret_cast<const char*>(&e));
+  xcb_flush(connection_);
+}
+
 bool X11Desktop::nativeEventFilter(const QByteArray& eventType, void* message, qintptr*) {
   if (connection_ == nullptr || eventType != "xcb_generic_event_t") return false;
   const auto* event = static_cast<const xcb_generic_event_t*>(message);

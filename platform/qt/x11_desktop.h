@@ -112,6 +112,16 @@ class X11Desktop final : public QAbstractNativeEventFilter {
   void WatchTopLevels(std::function<void(std::uint32_t window)> onChange);
   // Puts a window of ours on top of the X server's stacking order.
   void RaiseToTop(std::uint32_t window);
+  // Asks the window manager to send a window of ours, already lowered by
+  // its own request (QWindow::lower), to the bottom of the stacking order.
+  // That request is all the X server needs, but a window manager may not
+  // carry it out: mutter drops a stacking request from a program whose
+  // last input is older than the active window's (another program keeps
+  // the focus while the game is played), and KWin lowers it only among
+  // the program's own windows. Asked as a pager asks (_NET_RESTACK_WINDOW,
+  // source 2), both carry it out at once. Not under XWayland, where the
+  // sprites are not managed.
+  void LowerToBottom(std::uint32_t window);
 
   // The top-level window (child of the root) that holds `window`: itself,
   // or the window manager's frame around it.
