@@ -53,15 +53,11 @@ Qt::WindowFlags FlagsFor(BorderStyle border, bool unmanaged) {
   switch (border) {
     case BorderStyle::None:
     case BorderStyle::ThinSingle:
-      // Sprites and the control bar: no frame, no focus, no task bar entry
-      // (the backend marks that). Top-level windows of their own, not
-      // Qt::Tool: Qt makes a tool window transient for the program's group,
-      // and KWin keeps each such window above the group's earlier ones,
-      // so the float could never be sent below the sea.
+      // Sprites and the control bar: no frame, no focus, no task bar entry.
       // Under XWayland the Wayland compositor places managed windows itself
       // (sway tiles them, weston and sway centre them): there they are left
       // unmanaged, which keeps them where the game puts them.
-      return Qt::Window | Qt::FramelessWindowHint | Qt::WindowDoesNotAcceptFocus |
+      return Qt::Tool | Qt::FramelessWindowHint | Qt::WindowDoesNotAcceptFocus |
              (unmanaged ? Qt::X11BypassWindowManagerHint : Qt::WindowFlags());
     case BorderStyle::FixedDialog:
       return Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
@@ -506,6 +502,12 @@ void QtWindow::ShowSurface() {
     backend_.Restack(this, false);
     // winId() creates the native window if it does not exist yet.
     backend_.Desktop().PrepareSprite(static_cast<std::uint32_t>(surface_->winId()));
+    surface_->show();
+    // Qt has just made the tool window transient for the program's group
+    // again, as it does on every showing; KWin would keep it above the
+    // group's earlier windows (the float above the sea) whatever is asked.
+    backend_.Desktop().ForgetTransient(static_cast<std::uint32_t>(surface_->winId()));
+    return;
   }
   surface_->show();
 }

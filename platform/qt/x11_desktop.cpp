@@ -120,6 +120,12 @@ void X11Desktop::PrepareSprite(std::uint32_t window) {
   put("_COMPTON_SHADOW", XCB_ATOM_CARDINAL, {0});
 }
 
+void X11Desktop::ForgetTransient(std::uint32_t window) {
+  if (connection_ == nullptr || window == 0) return;
+  xcb_delete_property(connection_, window, XCB_ATOM_WM_TRANSIENT_FOR);
+  xcb_flush(connection_);
+}
+
 void X11Desktop::SetPlace(std::uint32_t window, int x, int y, int width, int height) {
   if (connection_ == nullptr || window == 0) return;
   const std::int32_t values[4] = {x, y, width, height};

@@ -3,6 +3,8 @@
 // - sprites (and the control bar) are normal windows that skip the task
 //   list and the pager, cannot be given the keyboard focus and carry no
 //   compositor shadow (a shadow would draw a dark fringe round the outline);
+//   they are transient for no other window and go to the bottom of the
+//   stacking order when asked, even while another program has the focus;
 // - where the game placed each sprite, for tools that follow it;
 // - whether the X server is XWayland, and whether a work area is published;
 // - the focus of another client's window can be read before the popup menu
@@ -64,6 +66,13 @@ class X11Desktop final : public QAbstractNativeEventFilter {
   // Marks a sprite window that is not mapped yet (the window manager reads
   // these when it maps it and forgets them when it is withdrawn).
   void PrepareSprite(std::uint32_t window);
+
+  // Takes away the WM_TRANSIENT_FOR Qt gives a tool window as it maps it
+  // (transient for the program's client leader, that is for the whole
+  // group): KWin keeps such a window above every earlier window of the
+  // group, so a sprite could never go below one made before it. Window
+  // managers read the property at mapping or follow its removal.
+  void ForgetTransient(std::uint32_t window);
 
   // Writes where the game placed a sprite, in device pixels of the root,
   // as _MARIVO2_GEOMETRY (INTEGER x, y, width, height): the X window itself

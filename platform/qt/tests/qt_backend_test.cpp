@@ -490,7 +490,7 @@ TEST(QtSupport, PicturesAndOutlinesConvertExactly) {
 
 // ---------------------------------------------------------------- windows
 
-TEST(QtWindows, SpritesAreFramelessTopLevelsThatNeverTakeTheFocus) {
+TEST(QtWindows, SpritesAreFramelessToolWindowsThatNeverTakeTheFocus) {
   Rig rig;
   BarProbe bar(rig.platform);
   Form man(rig.platform, WindowId::frmMan);
@@ -503,9 +503,7 @@ TEST(QtWindows, SpritesAreFramelessTopLevelsThatNeverTakeTheFocus) {
     QWidget* w = TopLevel(name);
     ASSERT_NE(w, nullptr);
     EXPECT_TRUE(w->windowFlags() & Qt::FramelessWindowHint);
-    // Not a tool window: Qt would make it transient for the program's
-    // group, which KWin keeps above the group's earlier windows.
-    EXPECT_EQ(w->windowFlags() & Qt::WindowType_Mask, Qt::Window);
+    EXPECT_EQ(w->windowFlags() & Qt::WindowType_Mask, Qt::Tool);
     EXPECT_TRUE(w->windowFlags() & Qt::WindowDoesNotAcceptFocus);
     EXPECT_TRUE(w->testAttribute(Qt::WA_ShowWithoutActivating));
     EXPECT_FALSE(w->isVisible());  // created hidden
