@@ -25,10 +25,11 @@
 # the desktop's, compared with a picture taken before the game started), no
 # sprite in the task list, and a terminal that keeps the keyboard focus
 # while the player clicks the game. Then the player casts and waits for a
-# bite: the float must be seen gone below the sea's top edge (a picture at
-# the bite). Desktops named in MARIVO_MATRIX_WHOLE_CATCH (all but weston by
-# default) play on until a catch lands, which must be seen rising out of the
-# sea. Pictures of each desktop go to the artifact folder, named by desktop.
+# bite: the float must be seen gone below the sea's top edge, hidden behind
+# the sea's own rows (a picture at the bite). Desktops named in
+# MARIVO_MATRIX_WHOLE_CATCH (all but weston by default) play on until a
+# catch lands, which must be seen rising out of the sea, nothing of it on
+# the sea's rows. Pictures of each desktop go to the artifact folder, named by desktop.
 #
 # Usage: desktop_matrix.sh <marivo2> <artifact folder> <marivo-player> [desktop...]
 # A desktop whose programs are missing is skipped; exits 77 when all are.
