@@ -173,11 +173,11 @@ void QtBackend::WatchScreen(QScreen* screen) {
                                                 &waitTimer_, [this] { PostScreenChanged(); }));
 }
 
-void QtBackend::PostScreenChanged() {
+void QtBackend::PostScreenChanged(std::optional<QRect> usable) {
   if (ended_) return;
   // The sprites are cut to the new area at once; the game lays the scene
   // out anew when it hears of the change.
-  usable_.reset();
+  usable_ = usable;
   for (QtWindow* w : windows_) w->Replace();
   PlatformEvent e;
   e.kind = PlatformEvent::Kind::ScreenChanged;
@@ -259,12 +259,20 @@ QRect QtBackend::UsableArea(QScreen* screen) {
                        Floor((*work)[2] / ratio), Floor((*work)[3] / ratio));
       if (area.intersects(screen->geometry())) usable_ = area & screen->geometry();
     } else if (desktop_.Available() && sway != nullptr && sway[0] != '\0') {
-      // In sway's layout pixels, which are XWayland's root pixels.
-      if (const auto ws = AskSwayFocusedWorkspace(sway)) {
-        const qreal ratio = std::max<qreal>(1, screen->devicePixelRatio());
-        const QRect area(Floor(ws->x / ratio), Floor(ws->y / ratio), Floor(ws->width / ratio),
-                         Floor(ws->height / ratio));
-        usable_ = area & screen->geometry();
+      if (const auto ws = AskSwayFocusedWorkspace(sway)) usable_ = SwayArea(*ws, screen);
+      // From now on every change of sway's bar or workspace is followed.
+      if (!swayWatch_) {
+        swayWatch_ =
+            std::make_unique<SwayWatch>(sway, [this](const IpcRect& ws) { return FollowSway(ws); });
+        // sway draws the sprites above every other program whatever the
+        // X server's order, but XWayland gives a press to the window on top
+        // of that order: a program mapped after the game would take the
+        // presses on the scene. So the sprites are kept on top of it.
+        if (desktop_.Xwayland()) {
+          desktop_.WatchTopLevels([this](std::uint32_t window) {
+            if (!OwnWindow(window)) KeepSpritesOnTop();
+          });
+        }
       }
     }
     // A panel along the bottom edge that reserves no room there stands
@@ -292,6 +300,41 @@ QRect QtBackend::UsableArea(QScreen* screen) {
     }
   }
   return *usable_;
+}
+
+void QtBackend::KeepSpritesOnTop() {
+  if (raisePending_ || ended_) return;
+  raisePending_ = true;
+  // Once for all the changes of one turn of the event loop, and at most
+  // ten times a second, should another program keep raising itself too.
+  constexpr qint64 kSpacingMs = 100;
+  const qint64 since = lastRaise_.isValid() ? lastRaise_.elapsed() : kSpacingMs;
+  QTimer::singleShot(int(std::max<qint64>(0, kSpacingMs - since)), &waitTimer_, [this] {
+    raisePending_ = false;
+    lastRaise_.start();
+    // Bottom first: they keep the game's order among themselves.
+    for (QtWindow* w : windows_) w->RaiseNative();
+    desktop_.Flush();
+  });
+}
+
+QRect QtBackend::SwayArea(const IpcRect& ws, QScreen* screen) {
+  // In sway's layout pixels, which are XWayland's root pixels.
+  const qreal ratio = std::max<qreal>(1, screen->devicePixelRatio());
+  const QRect area(Floor(ws.x / ratio), Floor(ws.y / ratio), Floor(ws.width / ratio),
+                   Floor(ws.height / ratio));
+  return area & screen->geometry();
+}
+
+bool QtBackend::FollowSway(const IpcRect& ws) {
+  QScreen* screen = QGuiApplication::primaryScreen();
+  // Not read yet (the next reading asks sway anyway), or a work area is
+  // published after all: nothing to follow.
+  if (ended_ || screen == nullptr || !usable_ || desktop_.WorkArea()) return true;
+  const QRect area = SwayArea(ws, screen);
+  if (area == *usable_) return false;
+  PostScreenChanged(area);
+  return true;
 }
 
 QRect QtBackend::AllowedArea() {

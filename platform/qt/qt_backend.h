@@ -19,10 +19,14 @@
 //   in Qt's event dispatcher until an input arrives or the deadline passes;
 //   the game's timers keep running inside the popup menu and message boxes;
 // - the usable bottom edge from the primary screen's available geometry
-//   (on sway, which publishes none, from its IPC), raised to the top of a
-//   panel along the bottom edge that reserves no room there (an autohiding
-//   dock, shown or hidden, followed as it moves), 15 twips per logical
+//   (on sway, which publishes none, from its IPC, following its bar and
+//   workspaces through its events), raised to the top of a panel along the
+//   bottom edge that reserves no room there (an autohiding dock, shown or
+//   hidden, followed as it moves), 15 twips per logical
 //   pixel; pixel art is scaled without smoothing on a high-density screen;
+// - under sway, the sprites kept on top of the X server's stacking order,
+//   where XWayland looks for the window a press belongs to (sway draws
+//   them on top whatever that order);
 // - sprite windows cut to the usable area: what the game places below the
 //   usable bottom or past the screen's edge is cut from the native window
 //   and its picture offset, so no window manager has a window to pull back;
@@ -38,8 +42,8 @@
 // What it lacks:
 // - Wayland: it runs on X11 (XWayland is fine), since the scene needs
 //   absolute window positions; under XWayland sway draws the unmanaged
-//   sprites above other programs, weston's panel covers the scene (no work
-//   area there), and sway's bar is read at start-up and screen changes only;
+//   sprites above other programs and weston's panel covers the scene (no
+//   work area there);
 // - the frame sizes of decorated windows are fixed guesses (3 pixels, a
 //   19-pixel caption), not measured from the window manager;
 // - the top-most band is honoured only as far as the window manager keeps
@@ -67,6 +71,7 @@
 #include "platform/backend.h"
 #include "platform/posix/posix_files.h"
 #include "platform/qt/startup_trace.h"
+#include "platform/qt/sway_ipc.h"
 #include "platform/qt/x11_desktop.h"
 #include "platform/random.h"
 
@@ -192,7 +197,9 @@ class QtBackend final : public Backend {
   // Follows the primary screen: its size and usable area, and which screen
   // is primary; each change is reported as ScreenChanged.
   void WatchScreen(QScreen* screen);
-  void PostScreenChanged();
+  // `usable`: the new usable area when it is known already, else it is
+  // read again when next needed.
+  void PostScreenChanged(std::optional<QRect> usable = std::nullopt);
   // A bottom panel that reserves no room moved, showed or hid: when that
   // moves the usable bottom, it is reported as a screen change.
   void OnDocksChanged();
@@ -202,6 +209,14 @@ class QtBackend final : public Backend {
   // It ends above a panel along the bottom edge that reserves no room
   // there (X11Desktop::Docks), so that panel never covers the scene.
   QRect UsableArea(QScreen* screen);
+  // A workspace rectangle from sway's IPC, in logical pixels of the screen.
+  static QRect SwayArea(const IpcRect& ws, QScreen* screen);
+  // A rectangle read after one of sway's events: a usable area other than
+  // the one the scene stands on is a screen change. Whether it was news.
+  bool FollowSway(const IpcRect& ws);
+  // Puts the sprites back on top of the X server's stacking order, in the
+  // game's order, at the next turn of the event loop (under sway only).
+  void KeepSpritesOnTop();
   // Whether an X window is one of this program's top levels.
   bool OwnWindow(std::uint32_t window) const;
   // Whether an X window is, right now, the native window of one of the
@@ -248,6 +263,10 @@ class QtBackend final : public Backend {
   std::optional<QRect> usable_;  // UsableArea of the primary screen, until it changes
   std::vector<QtWindow*> windows_;
   std::vector<QMetaObject::Connection> screenConnections_;
+  // Follows sway's bar and workspaces once sway has been asked for the area.
+  std::unique_ptr<SwayWatch> swayWatch_;
+  bool raisePending_ = false;
+  QElapsedTimer lastRaise_;
 };
 
 }  // namespace marivo::qt

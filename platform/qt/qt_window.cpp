@@ -449,7 +449,7 @@ void QtWindow::MapNow() {
   ShowSurface();
   // Mapped, it comes up on top: back below the others if it was sent there.
   backend_.Restack(this, lowered_);
-  if (lowered_) surface_->lower();
+  if (lowered_) LowerNative();
   backend_.ReclipBelow(this);
 }
 
@@ -502,6 +502,12 @@ void QtWindow::ShowSurface() {
     backend_.Restack(this, false);
     // winId() creates the native window if it does not exist yet.
     backend_.Desktop().PrepareSprite(static_cast<std::uint32_t>(surface_->winId()));
+    surface_->show();
+    // Qt has just made the tool window transient for the program's group
+    // again, as it does on every showing; KWin would keep it above the
+    // group's earlier windows (the float above the sea) whatever is asked.
+    backend_.Desktop().ForgetTransient(static_cast<std::uint32_t>(surface_->winId()));
+    return;
   }
   surface_->show();
 }
@@ -540,10 +546,30 @@ void QtWindow::SetPicture(const assets::Image*) {
   surface_->update();
 }
 
+void QtWindow::RaiseNative() {
+  const QWindow* handle = surface_->windowHandle();
+  if (Decorated(design_.border) || handle == nullptr || handle->handle() == nullptr ||
+      !handle->isVisible()) {
+    return;
+  }
+  backend_.Desktop().RaiseToTop(std::uint32_t(handle->winId()));
+}
+
+void QtWindow::LowerNative() {
+  surface_->lower();
+  // A sprite is managed by the window manager, which is asked as well.
+  const QWindow* handle = surface_->windowHandle();
+  if (Decorated(design_.border) || handle == nullptr || handle->handle() == nullptr ||
+      !handle->isVisible()) {
+    return;
+  }
+  backend_.Desktop().LowerToBottom(std::uint32_t(handle->winId()));
+}
+
 void QtWindow::ZOrder(int position) {
   lowered_ = position == 1;
   if (position == 1) {
-    surface_->lower();
+    LowerNative();
   } else {
     surface_->raise();
   }

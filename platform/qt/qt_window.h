@@ -97,6 +97,10 @@ class QtWindow final : public NativeWindow {
   // What the sprite's picture covers on the screen, in logical pixels
   // (nothing while its native window is not shown).
   QRegion Covers() const;
+  // A shown sprite's native window goes on top of the X server's order.
+  void RaiseNative();
+  // Sends the native window to the bottom of the stacking order.
+  void LowerNative();
   // A window of ours above this one changed: what this one draws is cut
   // anew (see Drawn).
   void Reclip();

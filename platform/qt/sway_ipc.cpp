@@ -1,10 +1,13 @@
 #include "platform/qt/sway_ipc.h"
 
+#include <fcntl.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <sys/un.h>
 #include <unistd.h>
 
+#include <QSocketNotifier>
+#include <cerrno>
 #include <cmath>
 #include <cstdint>
 #include <cstring>
@@ -157,6 +160,38 @@ std::optional<int> Whole(const Json* v) {
   return Nearest(v->number);
 }
 
+constexpr std::uint32_t kGetWorkspaces = 1;
+constexpr std::uint32_t kSubscribe = 2;
+constexpr std::uint32_t kEvent = 0x80000000u;
+constexpr std::size_t kHeader = 14;
+// A workspace list is a few hundred bytes a workspace, an event a few
+// kilobytes at most.
+constexpr std::uint32_t kMaxPayload = 1u << 20;
+
+// A message: magic, payload length, type (native byte order), payload.
+std::string Message(std::uint32_t type, std::string_view payload) {
+  std::string m = "i3-ipc";
+  const auto size = static_cast<std::uint32_t>(payload.size());
+  m.append(reinterpret_cast<const char*>(&size), 4);
+  m.append(reinterpret_cast<const char*>(&type), 4);
+  m.append(payload);
+  return m;
+}
+
+int Connect(const std::string& socketPath) {
+  sockaddr_un addr{};
+  if (socketPath.empty() || socketPath.size() >= sizeof addr.sun_path) return -1;
+  addr.sun_family = AF_UNIX;
+  std::memcpy(addr.sun_path, socketPath.c_str(), socketPath.size() + 1);
+  const int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  if (fd < 0) return -1;
+  if (connect(fd, reinterpret_cast<const sockaddr*>(&addr), sizeof addr) != 0) {
+    close(fd);
+    return -1;
+  }
+  return fd;
+}
+
 // Writes or reads all of `n` bytes, waiting at most `timeoutMs` each time
 // for the socket; false on any failure.
 bool Transfer(int fd, char* data, std::size_t n, bool writing, int timeoutMs) {
@@ -193,40 +228,125 @@ std::optional<IpcRect> FocusedWorkspaceRect(std::string_view json) {
 }
 
 std::optional<IpcRect> AskSwayFocusedWorkspace(const std::string& socketPath) {
-  sockaddr_un addr{};
-  if (socketPath.empty() || socketPath.size() >= sizeof addr.sun_path) return std::nullopt;
-  addr.sun_family = AF_UNIX;
-  std::memcpy(addr.sun_path, socketPath.c_str(), socketPath.size() + 1);
-  const int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  const int fd = Connect(socketPath);
   if (fd < 0) return std::nullopt;
   std::optional<IpcRect> result;
-  if (connect(fd, reinterpret_cast<const sockaddr*>(&addr), sizeof addr) == 0) {
-    constexpr int kTimeoutMs = 500;
-    constexpr std::uint32_t kGetWorkspaces = 1;
-    // The header: magic, payload length, type (native byte order).
-    char request[14];
-    std::memcpy(request, "i3-ipc", 6);
-    const std::uint32_t length = 0;
-    std::memcpy(request + 6, &length, 4);
-    std::memcpy(request + 10, &kGetWorkspaces, 4);
-    char header[14];
-    if (Transfer(fd, request, sizeof request, true, kTimeoutMs) &&
-        Transfer(fd, header, sizeof header, false, kTimeoutMs) &&
-        std::memcmp(header, "i3-ipc", 6) == 0) {
-      std::uint32_t size = 0, type = 0;
-      std::memcpy(&size, header + 6, 4);
-      std::memcpy(&type, header + 10, 4);
-      // A workspace list is a few hundred bytes a workspace.
-      if (type == kGetWorkspaces && size <= (1u << 20)) {
-        std::string payload(size, '\0');
-        if (Transfer(fd, payload.data(), size, false, kTimeoutMs)) {
-          result = FocusedWorkspaceRect(payload);
-        }
+  constexpr int kTimeoutMs = 500;
+  std::string request = Message(kGetWorkspaces, {});
+  char header[kHeader];
+  if (Transfer(fd, request.data(), request.size(), true, kTimeoutMs) &&
+      Transfer(fd, header, sizeof header, false, kTimeoutMs) &&
+      std::memcmp(header, "i3-ipc", 6) == 0) {
+    std::uint32_t size = 0, type = 0;
+    std::memcpy(&size, header + 6, 4);
+    std::memcpy(&type, header + 10, 4);
+    if (type == kGetWorkspaces && size <= kMaxPayload) {
+      std::string payload(size, '\0');
+      if (Transfer(fd, payload.data(), size, false, kTimeoutMs)) {
+        result = FocusedWorkspaceRect(payload);
       }
     }
   }
   close(fd);
   return result;
+}
+
+SwayWatch::SwayWatch(const std::string& socketPath, std::function<bool(const IpcRect&)> report)
+    : report_(std::move(report)) {
+  again_.setSingleShot(true);
+  QObject::connect(&again_, &QTimer::timeout, &again_, [this] { Ask(); });
+  fd_ = Connect(socketPath);
+  if (fd_ < 0) return;
+  // Subscribed in two requests: a sway that does not know output events
+  // (1.7) refuses a whole list that names them.
+  std::string hello = Message(kSubscribe, R"(["workspace","barconfig_update","bar_state_update"])");
+  hello += Message(kSubscribe, R"(["output"])");
+  hello += Message(kGetWorkspaces, {});
+  if (!Transfer(fd_, hello.data(), hello.size(), true, 500) ||
+      fcntl(fd_, F_SETFL, fcntl(fd_, F_GETFL) | O_NONBLOCK) != 0) {
+    Stop();
+    return;
+  }
+  notifier_ = std::make_unique<QSocketNotifier>(fd_, QSocketNotifier::Read);
+  QObject::connect(notifier_.get(), &QSocketNotifier::activated, &again_, [this] { Read(); });
+}
+
+SwayWatch::~SwayWatch() {
+  notifier_.reset();
+  Stop();
+}
+
+void SwayWatch::Stop() {
+  again_.stop();
+  // A notifier must not watch a closed socket (it would read as ready for
+  // ever); this may run inside its own signal, so it goes once that is over.
+  if (notifier_) {
+    notifier_->setEnabled(false);
+    notifier_.release()->deleteLater();
+  }
+  if (fd_ >= 0) close(fd_);
+  fd_ = -1;
+  received_.clear();
+}
+
+void SwayWatch::Read() {
+  char chunk[4096];
+  for (;;) {
+    const ssize_t n = recv(fd_, chunk, sizeof chunk, 0);
+    if (n > 0) {
+      received_.append(chunk, static_cast<std::size_t>(n));
+      if (received_.size() > kHeader + kMaxPayload) break;
+      continue;
+    }
+    if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) break;
+    if (n < 0 && errno == EINTR) continue;
+    Stop();  // sway has gone
+    return;
+  }
+  std::size_t used = 0;
+  while (received_.size() - used >= kHeader) {
+    const char* m = received_.data() + used;
+    std::uint32_t size = 0, type = 0;
+    std::memcpy(&size, m + 6, 4);
+    std::memcpy(&type, m + 10, 4);
+    if (std::memcmp(m, "i3-ipc", 6) != 0 || size > kMaxPayload) {
+      Stop();
+      return;
+    }
+    if (received_.size() - used < kHeader + size) break;
+    const std::string_view payload(m + kHeader, size);
+    used += kHeader + size;
+    Handle(type, payload);
+    if (fd_ < 0) return;
+  }
+  received_.erase(0, used);
+}
+
+void SwayWatch::Handle(std::uint32_t type, std::string_view payload) {
+  if ((type & kEvent) != 0) {
+    // Something changed: ask now, and again while the answer is old.
+    retriesLeft_ = kRetries;
+    delayMs_ = kFirstDelayMs;
+    again_.stop();
+    Ask();
+    return;
+  }
+  if (type != kGetWorkspaces) return;  // a subscription's answer
+  const std::optional<IpcRect> rect = FocusedWorkspaceRect(payload);
+  const bool news = rect && report_ && report_(*rect);
+  if (news || retriesLeft_ <= 0) {
+    retriesLeft_ = 0;
+    return;
+  }
+  --retriesLeft_;
+  again_.start(delayMs_);
+  delayMs_ *= 2;
+}
+
+void SwayWatch::Ask() {
+  if (fd_ < 0) return;
+  std::string request = Message(kGetWorkspaces, {});
+  if (!Transfer(fd_, request.data(), request.size(), true, 500)) Stop();
 }
 
 }  // namespace marivo::qt

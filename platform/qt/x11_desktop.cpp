@@ -120,6 +120,12 @@ void X11Desktop::PrepareSprite(std::uint32_t window) {
   put("_COMPTON_SHADOW", XCB_ATOM_CARDINAL, {0});
 }
 
+void X11Desktop::ForgetTransient(std::uint32_t window) {
+  if (connection_ == nullptr || window == 0) return;
+  xcb_delete_property(connection_, window, XCB_ATOM_WM_TRANSIENT_FOR);
+  xcb_flush(connection_);
+}
+
 void X11Desktop::SetPlace(std::uint32_t window, int x, int y, int width, int height) {
   if (connection_ == nullptr || window == 0) return;
   const std::int32_t values[4] = {x, y, width, height};
@@ -278,10 +284,58 @@ void X11Desktop::KeepOutOfTaskList(std::uint32_t window) {
   xcb_flush(connection_);
 }
 
+void X11Desktop::WatchTopLevels(std::function<void(std::uint32_t)> onChange) {
+  if (connection_ == nullptr) return;
+  topLevelChanged_ = std::move(onChange);
+  // Added to what Qt already asks of the root for this connection.
+  Reply<xcb_get_window_attributes_reply_t> attributes(xcb_get_window_attributes_reply(
+      connection_, xcb_get_window_attributes(connection_, root_), nullptr));
+  const std::uint32_t mask =
+      (attributes ? attributes->your_event_mask : 0) | XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY;
+  xcb_change_window_attributes(connection_, root_, XCB_CW_EVENT_MASK, &mask);
+  xcb_flush(connection_);
+}
+
+void X11Desktop::RaiseToTop(std::uint32_t window) {
+  if (connection_ == nullptr || window == 0) return;
+  const std::uint32_t above = XCB_STACK_MODE_ABOVE;
+  xcb_configure_window(connection_, window, XCB_CONFIG_WINDOW_STACK_MODE, &above);
+}
+
+void X11Desktop::LowerToBottom(std::uint32_t window) {
+  if (connection_ == nullptr || window == 0 || Xwayland()) return;
+  xcb_client_message_event_t e{};
+  e.response_type = XCB_CLIENT_MESSAGE;
+  e.format = 32;
+  e.window = window;
+  e.type = Atom("_NET_RESTACK_WINDOW");
+  e.data.data32[0] = 2;         // a pager: carried out whoever has the focus
+  e.data.data32[1] = XCB_NONE;  // no sibling: the bottom of its layer
+  e.data.data32[2] = XCB_STACK_MODE_BELOW;
+  xcb_send_event(connection_, 0, root_,
+                 XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT | XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY,
+                 reinterpret_cast<const char*>(&e));
+  xcb_flush(connection_);
+}
+
 bool X11Desktop::nativeEventFilter(const QByteArray& eventType, void* message, qintptr*) {
   if (connection_ == nullptr || eventType != "xcb_generic_event_t") return false;
   const auto* event = static_cast<const xcb_generic_event_t*>(message);
   const int type = event->response_type & 0x7F;
+  if (topLevelChanged_ && type == XCB_MAP_NOTIFY) {
+    const auto* map = reinterpret_cast<const xcb_map_notify_event_t*>(event);
+    if (map->event == root_) {
+      topLevelChanged_(map->window);
+      return false;
+    }
+  }
+  if (topLevelChanged_ && type == XCB_CONFIGURE_NOTIFY) {
+    const auto* configure = reinterpret_cast<const xcb_configure_notify_event_t*>(event);
+    if (configure->event == root_ && configure->window != root_) {
+      topLevelChanged_(configure->window);
+    }
+    return false;
+  }
   if (type == XCB_PROPERTY_NOTIFY) {
     // The window manager rewrote a shown sprite's state without the marks
     // (or dropped it): ask again, as a mapped window must.

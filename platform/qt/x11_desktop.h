@@ -3,6 +3,8 @@
 // - sprites (and the control bar) are normal windows that skip the task
 //   list and the pager, cannot be given the keyboard focus and carry no
 //   compositor shadow (a shadow would draw a dark fringe round the outline);
+//   they are transient for no other window and go to the bottom of the
+//   stacking order when asked, even while another program has the focus;
 // - where the game placed each sprite, for tools that follow it;
 // - whether the X server is XWayland, and whether a work area is published;
 // - the focus of another client's window can be read before the popup menu
@@ -65,6 +67,13 @@ class X11Desktop final : public QAbstractNativeEventFilter {
   // these when it maps it and forgets them when it is withdrawn).
   void PrepareSprite(std::uint32_t window);
 
+  // Takes away the WM_TRANSIENT_FOR Qt gives a tool window as it maps it
+  // (transient for the program's client leader, that is for the whole
+  // group): KWin keeps such a window above every earlier window of the
+  // group, so a sprite could never go below one made before it. Window
+  // managers read the property at mapping or follow its removal.
+  void ForgetTransient(std::uint32_t window);
+
   // Writes where the game placed a sprite, in device pixels of the root,
   // as _MARIVO2_GEOMETRY (INTEGER x, y, width, height): the X window itself
   // is only the part that lies inside the screen's usable area, so tools
@@ -107,6 +116,22 @@ class X11Desktop final : public QAbstractNativeEventFilter {
   // Asks the window manager to activate `window`, as a pager would.
   void Activate(std::uint32_t window);
 
+  // Reports every top-level window (child of the root) mapped or
+  // restacked, by any client, with its id.
+  void WatchTopLevels(std::function<void(std::uint32_t window)> onChange);
+  // Puts a window of ours on top of the X server's stacking order.
+  void RaiseToTop(std::uint32_t window);
+  // Asks the window manager to send a window of ours, already lowered by
+  // its own request (QWindow::lower), to the bottom of the stacking order.
+  // That request is all the X server needs, but a window manager may not
+  // carry it out: mutter drops a stacking request from a program whose
+  // last input is older than the active window's (another program keeps
+  // the focus while the game is played), and KWin lowers it only among
+  // the program's own windows. Asked as a pager asks (_NET_RESTACK_WINDOW,
+  // source 2), both carry it out at once. Not under XWayland, where the
+  // sprites are not managed.
+  void LowerToBottom(std::uint32_t window);
+
   // The top-level window (child of the root) that holds `window`: itself,
   // or the window manager's frame around it.
   std::uint32_t TopLevelOf(std::uint32_t window);
@@ -142,6 +167,7 @@ class X11Desktop final : public QAbstractNativeEventFilter {
   // Docks and their frames whose moves and changes are listened to.
   std::set<std::uint32_t> watched_;
   std::function<void()> docksChanged_;
+  std::function<void(std::uint32_t)> topLevelChanged_;
 };
 
 }  // namespace marivo::qt

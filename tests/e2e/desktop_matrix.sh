@@ -13,6 +13,9 @@
 #            desktop window
 #   mutter   GNOME's mutter on X11, a tint2 panel and a desktop window
 #   sway     sway (Wayland, headless) and swaybar; the game through XWayland
+#   mutter_wayland (only when named)
+#            mutter as a Wayland compositor, nested on an Xvfb, a tint2
+#            panel; the game through XWayland
 #   weston   weston (Wayland, headless), panel at the top as it comes; the
 #            game through XWayland, which aborts on synthetic presses: the
 #            scene is only looked at there
@@ -22,10 +25,11 @@
 # the desktop's, compared with a picture taken before the game started), no
 # sprite in the task list, and a terminal that keeps the keyboard focus
 # while the player clicks the game. Then the player casts and waits for a
-# bite: the float must be seen gone below the sea's top edge (a picture at
-# the bite). Desktops named in MARIVO_MATRIX_WHOLE_CATCH (all but weston by
-# default) play on until a catch lands, which must be seen rising out of the
-# sea. Pictures of each desktop go to the artifact folder, named by desktop.
+# bite: the float must be seen gone below the sea's top edge, hidden behind
+# the sea's own rows (a picture at the bite). Desktops named in
+# MARIVO_MATRIX_WHOLE_CATCH (all but weston by default) play on until a
+# catch lands, which must be seen rising out of the sea, nothing of it on
+# the sea's rows. Pictures of each desktop go to the artifact folder, named by desktop.
 #
 # Usage: desktop_matrix.sh <marivo2> <artifact folder> <marivo-player> [desktop...]
 # A desktop whose programs are missing is skipped; exits 77 when all are.
@@ -266,6 +270,32 @@ up_mutter() {
   tint2_panel
 }
 
+# GNOME's mutter as a Wayland compositor, the game through its XWayland,
+# a tint2 panel there (mutter keeps windows out of its strip as on X11).
+# Run nested on an Xvfb, whose root shows mutter's output: that is where
+# the pictures come from (XWayland's own root holds no pixels). Not in the
+# default list: ask for it by name.
+up_mutter_wayland() {
+  x11_screen || return 1
+  outer=$DISPLAY
+  local runtime=$dir/wl-runtime
+  mkdir -m 0700 "$runtime"
+  launch "$dir/mutter.log" env -u WAYLAND_DISPLAY XDG_RUNTIME_DIR="$runtime" \
+    MUTTER_DEBUG_DUMMY_MODE_SPECS=${W}x$H dbus-run-session -- \
+    mutter --nested --wayland --sm-disable --wayland-display mu-w
+  wait_until 150 grep -q "Using public X11 display" "$dir/mutter.log" || return 1
+  DISPLAY=$(sed -n 's/.*Using public X11 display \(:[0-9]*\).*/\1/p' "$dir/mutter.log" | head -n1)
+  XAUTHORITY=$(ls "$runtime"/.mutter-Xwaylandauth.* 2>/dev/null | head -n1)
+  export DISPLAY XAUTHORITY
+  wait_until 150 wm_running || return 1
+  desktop_window
+  tint2_panel
+  shoot=shoot_outer
+  shot_command="DISPLAY=$outer XAUTHORITY= '$player' grab 0 0 $W $H \"\$1\""
+  can_play=1
+}
+shoot_outer() { DISPLAY=$outer XAUTHORITY='' "$player" grab 0 0 "$W" "$H" "$1"; }
+
 # XWayland lets in only the user it runs as; the compositor's first client
 # (run as that user) lets root in and says which display it is.
 wayland_display_file() { [ -s "$dir/x-display" ]; }
@@ -296,16 +326,66 @@ EOF
   for socket in "$runtime"/wayland-[0-9]*; do
     [[ $socket == *.lock ]] || wayland_name=${socket##*/}
   done
-  shot_command="XDG_RUNTIME_DIR='$runtime' WAYLAND_DISPLAY='$wayland_name' grim \"\$1\""
+  shot_command="XDG_RUNTIME_DIR='$runtime' WAYLAND_DISPLAY='$wayland_name' grim -t ppm \"\$1\""
   # What sway gives the programs of its session.
   SWAYSOCK=$(ls "$runtime"/sway-ipc.*.sock 2>/dev/null | head -n1)
   export SWAYSOCK XDG_RUNTIME_DIR=$runtime WAYLAND_DISPLAY=$wayland_name
-  # The usable area of the workspace, without the bar.
-  bottom=$(swaymsg -t get_workspaces -r 2>/dev/null |
-    awk '/"rect"/ { r = 1 } r && /"y":/ { y = $2 + 0 } r && /"height":/ { print y + $2; exit }')
+  bottom=$(sway_bottom)
   shoot=shoot_grim
   can_play=1
   [ -n "$bottom" ]
+}
+# The bottom of the workspace's usable area, above the bar.
+sway_bottom() {
+  swaymsg -t get_workspaces -r 2>/dev/null |
+    awk '/"rect"/ { r = 1 } r && /"y":/ { y = $2 + 0 } r && /"height":/ { print y + $2; exit }'
+}
+sway_bottom_moved() { [ "$(sway_bottom)" != "$bottom" ]; }
+# While the game runs, the bar is made taller and then as it was: each
+# time the scene moves onto the bar's new top edge.
+more_sway() {
+  local height
+  # The catch and its balloon go after three seconds.
+  wait_gone frmFish 100
+  wait_gone frmC 100
+  for height in 40 30; do
+    swaymsg bar bar-0 height "$height" >/dev/null 2>&1
+    if ! wait_until 50 sway_bottom_moved; then
+      fail "$name: sway's bar takes the height $height (usable bottom still $(sway_bottom))"
+      return
+    fi
+    bottom=$(sway_bottom)
+    echo "    the bar $height pixels high: usable bottom row $bottom"
+    assert_placed "bar-$height"
+  done
+  # A program opened after the game, tiled under the scene: sway still
+  # draws the scene above it, and a press on the button must still reach
+  # the game (XWayland gives it to the window on top of the X server's
+  # order, which the game keeps its sprites at).
+  launch "$dir/late.log" xterm -T lateterm
+  if ! wait_until 100 sprites_above lateterm; then
+    fail "$name: the scene stays above a program opened after it in the X server's order"
+    x_tree | grep -E '"(frm[A-Za-z]*|lateterm)"' | sed 's/^/    /'
+  fi
+  local bx by
+  read -r bx by < <(geom frmCon | awk '{ print $3 + int($1 * 74 / 83), $4 + int($2 / 2) }')
+  xdotool mousemove "$bx" "$by" mousedown 1
+  sleep 0.5
+  $shoot "$dir/pressed.ppm" && png pressed
+  xdotool mouseup 1
+  check "$name: a press on the button over a later program runs the gauge ($(gauge_pixels) pixels)" \
+    test "$(gauge_pixels)" -gt 20
+}
+# Whether every shown sprite is above the named window in the X server's
+# order (xwininfo lists the root's children top-most first).
+sprites_above() {
+  x_tree | awk -v w="\"$1\":" '$2 == w { seen = 1; above = found == 3; exit }
+    $2 ~ /^"frm(Con|Man|Sea)":$/ { found++ } END { exit !(seen && above) }'
+}
+# The gauge's green and yellow in the control bar while the button is held.
+gauge_pixels() {
+  convert "$dir/pressed.ppm" -crop 83x15+0+$((bottom - 15)) +repage txt:- 2>/dev/null |
+    awk -F'[(,)]' 'NR > 1 && $4 > 150 && $5 < 100 { n++ } END { print n + 0 }'
 }
 shoot_grim() { XDG_RUNTIME_DIR=$wayland_runtime WAYLAND_DISPLAY=$wayland_name grim -t ppm "$1"; }
 
@@ -389,9 +469,11 @@ not_in_task_list() {  # not_in_task_list <name>
   grep -qi "$id\b" <<<"$list" || return 0
   xprop -id "$id" _NET_WM_STATE 2>/dev/null | grep -q _NET_WM_STATE_SKIP_TASKBAR
 }
-sea_ok() {  # the sea's rows blue from the angler's right to the screen's edge
+# The sea's rows in the picture <name>.ppm: blue from the angler's right
+# to the screen's edge.
+sea_ok() {  # sea_ok <name>
   local colours
-  colours=$(convert "$dir/scene.ppm" -crop $((W - 133))x3+133+$((bottom - 3)) +repage \
+  colours=$(convert "$dir/$1.ppm" -crop $((W - 133))x3+133+$((bottom - 3)) +repage \
     -unique-colors -depth 8 txt:- 2>/dev/null | tail -n +2 | awk '{ print $3 }' | sort -u)
   echo "    sea rows $((bottom - 3))-$((bottom - 1)): $(echo $colours)"
   [ "$colours" = "#0000FF" ]
@@ -402,13 +484,36 @@ same_pixels() {  # same_pixels <a.ppm> <b.ppm> x y w h
   [ "$n" = 0 ] || echo "    $n pixels differ in $5 x $6 at $3,$4"
   [ "$n" = 0 ]
 }
-# The float's columns above the sea: as high as the upright float and the
-# 29 rows above it, where xfwm4 would hold a window it pulls up from the
-# screen's bottom edge, down to the row above the sea's top edge (a bite
-# stops the float up to 8 twips short of that edge, which may round to
-# that row).
+# The float's columns above the sea, the band the player watches in its
+# pictures of the bite: as high as the upright float and the 29 rows above
+# it, where xfwm4 would hold a window it pulls up from the screen's bottom
+# edge, down to the row above the sea's top edge (a bite stops the float up
+# to 8 twips short of that edge, which may round to that row).
 float_region() {  # x y w h
   echo "$((fx - 2)) $((sea_top - fh - 29)) $((fw + 4)) $((fh + 28))"
+}
+
+# Placed on the usable bottom row $bottom: the windows at their rows and
+# columns, waited for until they stop moving (a window manager may place
+# them in steps), and in a picture of the screen then (<name>.ppm) the
+# sea's rows blue and the row above them the desktop's.
+assert_placed() {  # assert_placed <picture name>
+  local want_con="83 15 0 $((bottom - 15))" want_man="50 48 83 $((bottom - 48)) $bottom"
+  wait_until 50 bash -c '[ "$("$1" window frmCon)" = "$2" ] &&
+    [ "$("$1" geom frmMan) $("$1" window frmMan | awk "{ print \$2 + \$4 }")" = "$3" ]' _ \
+    "$player" "$want_con" "$want_man"
+  shoot_settled "$1"
+  check "$name: the control bar at x 0, its bottom on row $bottom ($(window frmCon))" \
+    test "$(window frmCon)" = "$want_con"
+  check "$name: the angler at x 83, his feet on row $bottom (placed, shown down to: $(placed frmMan))" \
+    test "$(placed frmMan)" = "$want_man"
+  local sh sx sy
+  read -r _ sh sx sy < <(window frmSea)
+  check "$name: the sea strip from x 83, 3 rows, its bottom on row $bottom ($(window frmSea))" \
+    test "${sx:-}x${sh:-}+${sy:-}" = "83x3+$((bottom - 3))"
+  check "$name: the sea's rows are blue to the screen's right edge" sea_ok "$1"
+  check "$name: the row above the sea is the desktop's" \
+    same_pixels "$dir/before.ppm" "$dir/$1.ppm" 133 $((bottom - 4)) $((W - 133)) 1
 }
 
 assert_desktop() {
@@ -432,24 +537,7 @@ assert_desktop() {
     sed 's/^/    /' "$dir/game.log"
     return
   fi
-  # Placed: the windows at their rows and columns, waited for until they
-  # stop moving (a window manager may place them in steps).
-  local want_con="83 15 0 $((bottom - 15))" want_man="50 48 83 $((bottom - 48)) $bottom"
-  wait_until 50 bash -c '[ "$("$1" window frmCon)" = "$2" ] &&
-    [ "$("$1" geom frmMan) $("$1" window frmMan | awk "{ print \$2 + \$4 }")" = "$3" ]' _ \
-    "$player" "$want_con" "$want_man"
-  shoot_settled scene
-  check "$name: the control bar at x 0, its bottom on row $bottom ($(window frmCon))" \
-    test "$(window frmCon)" = "$want_con"
-  check "$name: the angler at x 83, his feet on row $bottom (placed, shown down to: $(placed frmMan))" \
-    test "$(placed frmMan)" = "$want_man"
-  local sh sx sy
-  read -r _ sh sx sy < <(window frmSea)
-  check "$name: the sea strip from x 83, 3 rows, its bottom on row $bottom ($(window frmSea))" \
-    test "${sx:-}x${sh:-}+${sy:-}" = "83x3+$((bottom - 3))"
-  check "$name: the sea's rows are blue to the screen's right edge" sea_ok
-  check "$name: the row above the sea is the desktop's" \
-    same_pixels "$dir/before.ppm" "$dir/scene.ppm" 133 $((bottom - 4)) $((W - 133)) 1
+  assert_placed scene
   if [ "$bottom" -lt "$H" ]; then
     check "$name: the panel's top row is the panel's" \
       same_pixels "$dir/before.ppm" "$dir/scene.ppm" 0 "$bottom" "$W" 1
@@ -476,7 +564,10 @@ assert_desktop() {
   local log=$dir/play.log whole=0
   [[ $whole_catch == *" $name "* ]] && whole=1
   bound=$((whole ? 150 : 90))
+  # The player pictures the bite until the float's band looks as in the
+  # scene before the cast, for as long as the bite lasts.
   MARIVO_PLAYER_SHOTS=$dir MARIVO_PLAYER_SHOT_COMMAND=$shot_command \
+    MARIVO_PLAYER_REFERENCE=$dir/scene.ppm \
     "$player" play "$bound" >"$log" 2>&1 &
   local player_pid=$!
   if wait_until 300 grep -q "float on the water" "$log"; then
@@ -500,6 +591,10 @@ assert_desktop() {
   bite=$(sed -n 's/.*bite: float \([0-9]*\)x[0-9]*+\([0-9]*\)+[0-9]*, sea top \([0-9]*\).*/\1 \2 \3/p' \
     "$log" | head -n1)
   check "$name: the player saw a bite (the float's top gone down to the sea's)" test -n "$bite"
+  # The bite the player could picture (one seen too late proves nothing).
+  bite=$(grep "bite picture: " "$log" | grep -v inconclusive | head -n1 |
+    sed -n 's/.*float \([0-9]*\)x[0-9]*+\([0-9]*\)+[0-9]*, sea top \([0-9]*\).*/\1 \2 \3/p')
+  check "$name: a bite was pictured" test -n "$bite"
   local floating
   floating=$(sed -n 's/.*float on the water at \([0-9]*\),[0-9]* (\([0-9]*\)x\([0-9]*\)).*/\1 \2 \3/p' \
     "$log" | head -n1)
@@ -514,11 +609,14 @@ assert_desktop() {
   fi
   if [ -n "$bite" ] && [ -n "$floating" ]; then
     read -r fw fx sea_top <<<"$bite"
-    [ -f "$dir/bite.png" ] && convert "$dir/bite.png" "$dir/bite.ppm"
     [ -f "$dir/bite.ppm" ] && png bite
     read -r rx ry rw rh < <(float_region)
     check "$name: during the bite nothing of the float shows above the sea (rows $ry-$((ry + rh - 1)))" \
       same_pixels "$dir/scene.ppm" "$dir/bite.ppm" "$rx" "$ry" "$rw" "$rh"
+    # Sent behind the sea strip, the sunk float is hidden by it: the sea's
+    # own rows under it show the sea as before the cast.
+    check "$name: during the bite the sea's rows under the float show only the sea (rows $sea_top-$((bottom - 1)))" \
+      same_pixels "$dir/scene.ppm" "$dir/bite.ppm" "$rx" "$sea_top" "$rw" $((bottom - sea_top))
   fi
   if ((whole)); then
     [ -f "$dir/catch-first.ppm" ] && png catch-first
@@ -531,6 +629,21 @@ assert_desktop() {
     # rows out.
     check "$name: the catch rose out of the sea (first top $first, highest $highest, $tops steps; sea top $sea_top)" \
       test "$first" -ge $((sea_top - 8)) -a "$highest" -le $((sea_top - 20)) -a "$tops" -ge 3
+    # Where it first shows, the catch stands in the sea behind the strip:
+    # from the sea's top edge down, the picture (cut round its window by
+    # the player) is as the scene was before the cast.
+    local cx cy
+    read -r cx cy _ < <(grep -m1 '^rise windows:' "$log" | grep -o ' [0-9]*,[0-9]* [0-9]*x' |
+      head -n1 | tr ',x' '  ')
+    if [ -f "$dir/catch-first.ppm" ] && [ -n "$cx" ]; then
+      local cw ch from
+      cx=$((cx < 4 ? 0 : cx - 4)) cy=$((cy < 4 ? 0 : cy - 4))
+      from=$((sea_top > cy ? sea_top - cy : 0))
+      read -r cw ch < <(identify -format '%w %h' "$dir/catch-first.ppm")
+      convert "$dir/scene.ppm" -crop "${cw}x${ch}+$cx+$cy" +repage "$dir/scene-at-catch.ppm"
+      check "$name: the rising catch shows nothing on or below the sea's top edge (rows $((cy + from))-$((cy + ch - 1)))" \
+        same_pixels "$dir/scene-at-catch.ppm" "$dir/catch-first.ppm" 0 "$from" "$cw" $((ch - from))
+    fi
   fi
 }
 
@@ -545,7 +658,7 @@ for name in "${desktops[@]}"; do
   export HOME=$dir/home XDG_CONFIG_HOME=$dir/home/.config XDG_CACHE_HOME=$dir/home/.cache
   export XDG_RUNTIME_DIR=$dir/runtime
   mkdir -p "$HOME" "$XDG_CONFIG_HOME" && mkdir -m 0700 "$XDG_RUNTIME_DIR"
-  unset WAYLAND_DISPLAY SWAYSOCK QT_SCALE_FACTOR QT_SCREEN_SCALE_FACTORS QT_AUTO_SCREEN_SCALE_FACTOR
+  unset WAYLAND_DISPLAY SWAYSOCK XAUTHORITY QT_SCALE_FACTOR QT_SCREEN_SCALE_FACTORS QT_AUTO_SCREEN_SCALE_FACTOR
   bottom="" shoot="" can_play=0 shot_command="" wayland_name=""
   "up_$name"
   up=$?
@@ -558,6 +671,12 @@ for name in "${desktops[@]}"; do
   else
     echo "    usable bottom: row $bottom"
     assert_desktop
+    # What one desktop alone can change while the game runs, once a whole
+    # catch has been played (the float is in again, the scene quiet).
+    if declare -F "more_$name" >/dev/null && [[ $whole_catch == *" $name "* ]] &&
+      [ -n "$game_pid" ] && kill -0 "$game_pid" 2>/dev/null; then
+      "more_$name"
+    fi
   fi
   cp "$dir/game.log" "$artifacts/$name-game.log" 2>/dev/null
   stop_desktop

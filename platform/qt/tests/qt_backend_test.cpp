@@ -23,6 +23,7 @@
 #include <QTimer>
 #include <QWindow>
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <csignal>
 #include <cstring>
@@ -255,53 +256,174 @@ TEST(QtSupport, SwaysFocusedWorkspaceGivesTheUsableArea) {
   EXPECT_FALSE(FocusedWorkspaceRect("i3-ipc"));
 }
 
-TEST(QtSupport, SwaysSocketIsAskedForItsWorkspacesOnceAndNeverWaitedOnLong) {
-  char folder[] = "/tmp/marivo-sway-XXXXXX";
-  ASSERT_NE(mkdtemp(folder), nullptr);
-  const std::string path = std::string(folder) + "/ipc.sock";
-  const int listener = socket(AF_UNIX, SOCK_STREAM, 0);
-  sockaddr_un addr{};
-  addr.sun_family = AF_UNIX;
-  std::strcpy(addr.sun_path, path.c_str());
-  ASSERT_EQ(bind(listener, reinterpret_cast<sockaddr*>(&addr), sizeof addr), 0);
-  ASSERT_EQ(listen(listener, 2), 0);
-  std::string asked;
-  // A sway that answers, then one that takes the request and says nothing.
-  std::thread sway([&] {
-    const int c = accept(listener, nullptr, nullptr);
+// A message of sway's IPC: magic, payload length, type, payload.
+std::string SwayMessage(std::uint32_t type, const std::string& body) {
+  std::string m = "i3-ipc";
+  const auto size = std::uint32_t(body.size());
+  m.append(reinterpret_cast<const char*>(&size), 4);
+  m.append(reinterpret_cast<const char*>(&type), 4);
+  return m + body;
+}
+std::string Workspaces(int height) {
+  return R"([{"focused": true, "rect": {"x": 0, "y": 0, "width": 1024, "height": )" +
+         std::to_string(height) + "}}]";
+}
+
+// A listening socket in a folder of its own, where a test plays sway.
+struct FakeSway {
+  FakeSway() {
+    char name[] = "/tmp/marivo-sway-XXXXXX";
+    if (mkdtemp(name) == nullptr) return;
+    folder = name;
+    path = folder + "/ipc.sock";
+    listener = socket(AF_UNIX, SOCK_STREAM, 0);
+    sockaddr_un addr{};
+    addr.sun_family = AF_UNIX;
+    std::strcpy(addr.sun_path, path.c_str());
+    if (bind(listener, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0 ||
+        listen(listener, 2) != 0) {
+      close(listener);
+      listener = -1;
+    }
+  }
+  ~FakeSway() {
+    if (listener >= 0) close(listener);
+    unlink(path.c_str());
+    rmdir(folder.c_str());
+  }
+  // The next request on `c`: its type and payload; false when it closed.
+  static bool Request(int c, std::uint32_t& type, std::string& body) {
     char header[14];
-    if (recv(c, header, sizeof header, MSG_WAITALL) == 14) asked.assign(header, 14);
-    const std::string body = R"([{"focused": true, "rect": {"x": 0, "y": 0, "width": 1024,)"
-                             R"( "height": 738}}])";
-    std::string answer = "i3-ipc";
-    const std::uint32_t size = std::uint32_t(body.size()), type = 1;
-    answer.append(reinterpret_cast<const char*>(&size), 4);
-    answer.append(reinterpret_cast<const char*>(&type), 4);
-    answer += body;
-    send(c, answer.data(), answer.size(), MSG_NOSIGNAL);
+    if (recv(c, header, sizeof header, MSG_WAITALL) != 14) return false;
+    std::uint32_t size = 0;
+    std::memcpy(&size, header + 6, 4);
+    std::memcpy(&type, header + 10, 4);
+    body.assign(size, '\0');
+    return size == 0 || recv(c, body.data(), size, MSG_WAITALL) == ssize_t(size);
+  }
+  static void Send(int c, const std::string& message) {
+    send(c, message.data(), message.size(), MSG_NOSIGNAL);
+  }
+  std::string folder, path;
+  int listener = -1;
+};
+
+TEST(QtSupport, SwaysSocketIsAskedForItsWorkspacesOnceAndNeverWaitedOnLong) {
+  FakeSway sway;
+  ASSERT_GE(sway.listener, 0);
+  std::uint32_t askedType = 0;
+  std::string askedBody = "?";
+  // A sway that answers, then one that takes the request and says nothing.
+  std::thread server([&] {
+    const int c = accept(sway.listener, nullptr, nullptr);
+    if (FakeSway::Request(c, askedType, askedBody)) {
+      FakeSway::Send(c, SwayMessage(1, Workspaces(738)));
+    }
     close(c);
-    const int silent = accept(listener, nullptr, nullptr);
+    const int silent = accept(sway.listener, nullptr, nullptr);
     std::this_thread::sleep_for(std::chrono::milliseconds(1500));
     close(silent);
   });
-  const auto rect = AskSwayFocusedWorkspace(path);
+  const auto rect = AskSwayFocusedWorkspace(sway.path);
   ASSERT_TRUE(rect.has_value());
   EXPECT_EQ(rect->y + rect->height, 738);
-  // The request: magic, no payload, GET_WORKSPACES (1).
-  const std::uint32_t none = 0, getWorkspaces = 1;
-  std::string expected = "i3-ipc";
-  expected.append(reinterpret_cast<const char*>(&none), 4);
-  expected.append(reinterpret_cast<const char*>(&getWorkspaces), 4);
-  EXPECT_EQ(asked, expected);
+  // The request: GET_WORKSPACES (1), no payload.
+  EXPECT_EQ(askedType, 1u);
+  EXPECT_EQ(askedBody, "");
 
   const auto start = std::chrono::steady_clock::now();
-  EXPECT_FALSE(AskSwayFocusedWorkspace(path));
+  EXPECT_FALSE(AskSwayFocusedWorkspace(sway.path));
   EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(1200));
-  sway.join();
-  close(listener);
-  EXPECT_FALSE(AskSwayFocusedWorkspace(path + ".gone"));
-  unlink(path.c_str());
-  rmdir(folder);
+  server.join();
+  EXPECT_FALSE(AskSwayFocusedWorkspace(sway.path + ".gone"));
+}
+
+// Runs the event loop until `done` or two seconds have passed.
+bool PumpUntil(const std::function<bool()>& done) {
+  const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(2);
+  while (!done() && std::chrono::steady_clock::now() < end) {
+    QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 20);
+  }
+  return done();
+}
+
+TEST(QtSupport, SwaysBarIsFollowedThroughItsEventsOnlyWhenOneComes) {
+  FakeSway sway;
+  ASSERT_GE(sway.listener, 0);
+  // sway as it behaves: it tells of the bar's new height before the bar
+  // has taken it, so the first two answers after the event are still old.
+  std::vector<std::string> subscribed;
+  std::atomic<int> asked{0}, askedWhileIdle{-1}, askedAfterNews{-1};
+  std::promise<void> idleOver, newsSeen, garbageSeen;
+  std::thread server([&] {
+    const int c = accept(sway.listener, nullptr, nullptr);
+    // A request that never comes fails the test instead of hanging it.
+    const timeval patience{3, 0};
+    setsockopt(c, SOL_SOCKET, SO_RCVTIMEO, &patience, sizeof patience);
+    std::uint32_t type = 0;
+    std::string body;
+    const int heights[] = {770, 770, 770, 760};
+    auto answer = [&] {
+      while (FakeSway::Request(c, type, body)) {
+        if (type == 2) {
+          subscribed.push_back(body);
+          // sway 1.7 knows no output events.
+          const bool known = body.find("output") == std::string::npos;
+          FakeSway::Send(c,
+                         SwayMessage(2, known ? R"({"success": true})" : R"({"success": false})"));
+          continue;
+        }
+        const int n = asked++;
+        FakeSway::Send(c, SwayMessage(1, Workspaces(heights[n < 3 ? n : 3])));
+        return;
+      }
+    };
+    answer();  // the first reading, once subscribed
+    // Nothing happens on the desktop: nothing is asked.
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    char pending = 0;
+    askedWhileIdle = asked.load() + (recv(c, &pending, 1, MSG_PEEK | MSG_DONTWAIT) > 0 ? 1 : 0);
+    idleOver.set_value();
+    FakeSway::Send(c, SwayMessage(0x80000004u, R"({"id": "bar-0", "height": 40})"));
+    for (int i = 0; i < 3; ++i) answer();
+    newsSeen.get_future().wait_for(std::chrono::seconds(3));
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    askedAfterNews = asked.load();
+    // Then something that is not sway's protocol: the watch ends before
+    // the connection does.
+    std::string foreign = SwayMessage(1, Workspaces(700));
+    foreign[2] = 'X';
+    FakeSway::Send(c, foreign);
+    garbageSeen.get_future().wait_for(std::chrono::seconds(3));
+    close(c);
+  });
+
+  int bottom = 770;
+  std::vector<int> reported;
+  SwayWatch watch(sway.path, [&](const IpcRect& r) {
+    reported.push_back(r.y + r.height);
+    if (r.y + r.height == bottom) return false;
+    bottom = r.y + r.height;
+    return true;
+  });
+  ASSERT_TRUE(watch.Watching());
+  auto idle = idleOver.get_future();
+  EXPECT_TRUE(PumpUntil(
+      [&] { return idle.wait_for(std::chrono::seconds(0)) == std::future_status::ready; }));
+  EXPECT_EQ(askedWhileIdle.load(), 1);
+  EXPECT_TRUE(PumpUntil([&] { return bottom == 760; }));
+  newsSeen.set_value();
+  EXPECT_TRUE(PumpUntil([&] { return !watch.Watching(); }));
+  garbageSeen.set_value();
+  server.join();
+  EXPECT_EQ(reported, (std::vector<int>{770, 770, 770, 760}));
+  // Asked once the event came, and again while the answer was old; not
+  // once more after the news.
+  EXPECT_EQ(askedAfterNews.load(), 4);
+  ASSERT_EQ(subscribed.size(), 2u);
+  EXPECT_NE(subscribed[0].find("barconfig_update"), std::string::npos);
+  EXPECT_NE(subscribed[0].find("bar_state_update"), std::string::npos);
+  EXPECT_NE(subscribed[0].find("workspace"), std::string::npos);
 }
 
 TEST(QtSupport, HandSetScaleFactorsBecomeWholeNumbersHalvesUp) {

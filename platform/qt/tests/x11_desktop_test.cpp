@@ -99,6 +99,12 @@ TEST_F(X11Test, ZOrderOneSinksTheFloatBehindTheSeaOnTheScreen) {
   ASSERT_NE(seaW, nullptr);
   ASSERT_NE(ukiW, nullptr);
   ASSERT_TRUE(PumpUntil([&] { return Managed(x, seaW) && Managed(x, ukiW); }));
+  // Transient for the program's group, a window is kept above the group's
+  // earlier windows by KWin, whatever the program asks.
+  for (QWidget* w : {seaW, ukiW}) {
+    EXPECT_TRUE(x.ListProperty(std::uint32_t(w->winId()), "WM_TRANSIENT_FOR").empty())
+        << w->objectName().toStdString() << " is transient for another window";
+  }
 
   // A point inside both windows, in device pixels of the screen.
   auto colourAt = [](int px, int py) {

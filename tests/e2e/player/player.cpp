@@ -46,9 +46,14 @@
  *
  * Progress of a game goes to standard output, one event a line, so the
  * calling script can keep it as evidence. With MARIVO_PLAYER_SHOTS set to a
- * folder, the screen at the first bite is kept there as bite.ppm (or, where
- * the root window cannot be read, MARIVO_PLAYER_SHOT_COMMAND is run with
- * the path of bite.png as $1); each landing prints how the catch rose.
+ * folder, the screen during a bite is kept there as bite.ppm (see
+ * WatchBite: the first bite that can tell): the first picture, taken once
+ * the game has placed the float sunk, that shows
+ * nothing of it above the sea (compared with MARIVO_PLAYER_REFERENCE, a
+ * picture of the scene before the cast, when given), or the last one taken
+ * while the bite lasted. Where the root window cannot be read,
+ * MARIVO_PLAYER_SHOT_COMMAND is run for each picture with the path of a PPM
+ * to write as $1. Each landing prints how the catch rose.
  */
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
@@ -339,67 +344,173 @@ struct Rise {
   }
 };
 
-/* The whole screen at the moment of a bite, kept for the calling script
- * (MARIVO_PLAYER_SHOTS names a folder). Where the X server cannot give the
- * root window's pixels (XWayland), MARIVO_PLAYER_SHOT_COMMAND is run
- * instead, in the background, with the picture's path as $1. */
-XImage* GrabOrShoot(pid_t* shooter) {
-  const char* folder = getenv("MARIVO_PLAYER_SHOTS");
-  if (!folder) return nullptr;
+/* A picture of the whole screen as 0xRRGGBB pixels. */
+struct Picture {
+  int w = 0, h = 0;
+  std::vector<uint32_t> px;
+  bool Empty() const { return px.empty(); }
+  uint32_t At(int x, int y) const { return px[size_t(y) * size_t(w) + size_t(x)]; }
+};
+uint32_t* ReadPpm(const char* path, int* w, int* h);
+
+Picture FromPpm(const char* path) {
+  Picture p;
+  if (uint32_t* px = ReadPpm(path, &p.w, &p.h)) {
+    p.px.assign(px, px + size_t(p.w) * size_t(p.h));
+    free(px);
+  }
+  return p;
+}
+
+/* The screen now: the root window's pixels, or, where the X server cannot
+ * give them (XWayland), what MARIVO_PLAYER_SHOT_COMMAND writes (a binary
+ * PPM at the path given as $1), waited for. */
+Picture TakePicture(const std::string& scratch) {
+  Picture p;
   XWindowAttributes a;
   XGetWindowAttributes(desk.dpy, desk.root, &a);
-  XImage* img = Grab(0, 0, a.width, a.height);
-  const char* command = getenv("MARIVO_PLAYER_SHOT_COMMAND");
-  if (!img && command) {
-    const std::string path = std::string(folder) + "/bite.png";
-    *shooter = fork();
-    if (*shooter == 0) {
-      execl("/bin/sh", "sh", "-c", command, "sh", path.c_str(), static_cast<char*>(nullptr));
-      _exit(127);
-    }
-  }
-  return img;
-}
-
-/* Whether the screen shows nothing of the float above row `seaTop` (h rows
- * up): each pixel of its columns there looks like the desktop beside it.
- * 1 when clear, 0 when not, -1 when the screen cannot be read. */
-int ClearAbove(int x, int w, int seaTop, int h) {
-  XImage* img = Grab(x - 3, seaTop - h, w + 6, h);
-  if (!img) return -1;
-  int clear = 1;
-  for (int j = 0; j < h && clear; ++j) {
-    int r, g, b;
-    Rgb(img, 0, j, &r, &g, &b);
-    const uint32_t left = uint32_t(r << 16 | g << 8 | b);
-    Rgb(img, w + 5, j, &r, &g, &b);
-    const uint32_t right = uint32_t(r << 16 | g << 8 | b);
-    for (int i = 3; i < 3 + w; ++i) {
-      Rgb(img, i, j, &r, &g, &b);
-      const uint32_t c = uint32_t(r << 16 | g << 8 | b);
-      if (!Alike(c, left) && !Alike(c, right)) clear = 0;
-    }
-  }
-  XDestroyImage(img);
-  return clear;
-}
-
-void SaveBite(XImage* img) {
-  const std::string path = std::string(getenv("MARIVO_PLAYER_SHOTS")) + "/bite.ppm";
-  if (FILE* f = fopen(path.c_str(), "wb")) {
-    fprintf(f, "P6\n%d %d\n255\n", img->width, img->height);
-    for (int j = 0; j < img->height; ++j) {
-      for (int i = 0; i < img->width; ++i) {
+  if (XImage* img = Grab(0, 0, a.width, a.height)) {
+    p.w = a.width;
+    p.h = a.height;
+    p.px.resize(size_t(p.w) * size_t(p.h));
+    for (int j = 0; j < p.h; ++j) {
+      for (int i = 0; i < p.w; ++i) {
         int r, g, b;
         Rgb(img, i, j, &r, &g, &b);
-        fputc(r, f);
-        fputc(g, f);
-        fputc(b, f);
+        p.px[size_t(j) * size_t(p.w) + size_t(i)] = uint32_t(r << 16 | g << 8 | b);
       }
+    }
+    XDestroyImage(img);
+    return p;
+  }
+  const char* command = getenv("MARIVO_PLAYER_SHOT_COMMAND");
+  if (!command) return p;
+  unlink(scratch.c_str());
+  const pid_t shooter = fork();
+  if (shooter == 0) {
+    execl("/bin/sh", "sh", "-c", command, "sh", scratch.c_str(), static_cast<char*>(nullptr));
+    _exit(127);
+  }
+  int status = 0;
+  if (shooter > 0 && waitpid(shooter, &status, 0) == shooter && WIFEXITED(status) &&
+      WEXITSTATUS(status) == 0) {
+    p = FromPpm(scratch.c_str());
+  }
+  return p;
+}
+
+/* The float's columns above the sea's top edge, as high as the upright
+ * float, down to the row above that edge: a bite stops the float up to 8
+ * twips short of the edge, which may round to that row. The desktop
+ * checks look at the same rectangle. */
+struct Band {
+  int x = 0, y = 0, w = 0, h = 0;
+};
+Band AboveSea(int floatX, int floatW, int floatH, int seaTop) {
+  return Band{floatX - 2, seaTop - floatH, floatW + 4, floatH - 1};
+}
+
+/* Whether a picture shows nothing of the float in `band`: with a
+ * reference picture of the scene before the cast (MARIVO_PLAYER_REFERENCE),
+ * every pixel there is as in it; without one, each pixel looks like the
+ * desktop just left or right of the band. */
+bool Clear(const Picture& p, const Picture& reference, Band band) {
+  if (p.Empty() || band.x < 1 || band.y < 0 || band.x + band.w + 1 > p.w || band.y + band.h > p.h)
+    return false;
+  const bool compare = reference.w == p.w && reference.h == p.h;
+  for (int j = band.y; j < band.y + band.h; ++j) {
+    const uint32_t left = p.At(band.x - 1, j), right = p.At(band.x + band.w, j);
+    for (int i = band.x; i < band.x + band.w; ++i) {
+      const uint32_t c = p.At(i, j);
+      if (compare ? !Alike(c, reference.At(i, j)) : !Alike(c, left) && !Alike(c, right))
+        return false;
+    }
+  }
+  return true;
+}
+
+void SavePicture(const Picture& p, const std::string& path) {
+  if (p.Empty()) return;
+  if (FILE* f = fopen(path.c_str(), "wb")) {
+    fprintf(f, "P6\n%d %d\n255\n", p.w, p.h);
+    for (uint32_t c : p.px) {
+      fputc(int(c >> 16 & 0xFF), f);
+      fputc(int(c >> 8 & 0xFF), f);
+      fputc(int(c & 0xFF), f);
     }
     fclose(f);
   }
-  XDestroyImage(img);
+}
+
+/* The picture of a bite. A bite moves the float's window down in steps
+ * 10 ms apart until its top lies on the sea's; it then stays there until
+ * the float's next tick, 200 ms later, or a strike. The game publishes
+ * where it put the window (_MARIVO2_GEOMETRY) before the window manager
+ * and the compositor have shown it there, so: wait for that geometry to
+ * show the float sunk, then take pictures until one shows nothing of it
+ * above the sea, for as long as the geometry still shows it sunk. A slow
+ * desktop merely takes more pictures. The bite proves the game wrong only
+ * when pictures taken while the game kept the float sunk (its geometry
+ * sunk before and after each) span a good part of the bite and none shows
+ * it under the sea, or when the float never sinks; a bite the player saw
+ * too late to picture so (on a busy machine) proves nothing, and the next
+ * one is pictured instead. */
+struct BitePicture {
+  Picture picture;    // the one that shows the float under the sea, else the last
+  bool sunk = false;  // the geometry showed the float sunk
+  bool clear = false;
+  int taken = 0, whileSunk = 0;           // pictures; those with the float sunk after them
+  double sunkAfter = -1, lastAfter = -1;  // ms after the bite was seen
+  double spanSunk = 0;  // from the first picture's start to the last one taken while sunk
+  bool Conclusive() const {
+    constexpr int kPictures = 3;
+    constexpr double kSpanMs = 100;
+    return clear || !sunk || (whileSunk >= kPictures && spanSunk >= kSpanMs);
+  }
+};
+
+bool SunkAt(Geom g, Geom floating, Geom sea) {
+  return g.found && g.w == floating.w && g.h == floating.h && g.y >= sea.y - 1;
+}
+
+BitePicture WatchBite(Geom floating, Geom sea, int floatX, const char* folder) {
+  BitePicture out;
+  const double seen = NowMs();
+  const std::string scratch = std::string(folder) + "/bite-shot.ppm";
+  const char* referencePath = getenv("MARIVO_PLAYER_REFERENCE");
+  const Picture reference = referencePath ? FromPpm(referencePath) : Picture{};
+  const Band band = AboveSea(floatX, floating.w, floating.h, sea.y);
+  // The sinking takes 80 ms; a game starved of the processor, longer.
+  for (const double end = seen + 1000; NowMs() < end; SleepMs(2)) {
+    if (SunkAt(GeomOf("frmUki"), floating, sea)) {
+      out.sunk = true;
+      out.sunkAfter = NowMs() - seen;
+      break;
+    }
+  }
+  if (!out.sunk) return out;
+  // However slowly the desktop shows it: bounded by the bite itself (and
+  // by a few seconds should the game stop).
+  const double first = NowMs();
+  for (const double end = first + 3000; NowMs() < end;) {
+    Picture p = TakePicture(scratch);
+    ++out.taken;
+    const bool clear = Clear(p, reference, band);
+    if (!p.Empty()) out.picture = std::move(p);
+    out.lastAfter = NowMs() - seen;
+    if (clear) {
+      out.clear = true;
+      break;
+    }
+    // Checked after the picture: it counts only if the game still had the
+    // float sunk once it was taken.
+    if (!SunkAt(GeomOf("frmUki"), floating, sea)) break;
+    ++out.whileSunk;
+    out.spanSunk = NowMs() - first;
+    SleepMs(2);
+  }
+  unlink(scratch.c_str());
+  return out;
 }
 
 int Play(double seconds) {
@@ -407,13 +518,14 @@ int Play(double seconds) {
   const double deadline = t0 + seconds * 1000.0;
   enum { kCast, kLanding, kWait, kFight, kAfterEscape } phase = kCast;
   int bx = 0, by = 0, held = 0, armed = 0, bites = 0, strikes = 0, escapes = 0;
+  int pictured = 0;  // a bite's picture was conclusive
   double since = 0;
   Geom last;
   /* The upright float as it landed. A desktop may cut a window to what
    * can be seen above a panel, so while the float sinks its window can be
    * shorter than the float: a bite is judged by the window's top. */
   Geom floating;
-  char line[200];
+  char line[320];
 
   while (NowMs() < deadline) {
     Geom all[kNames];
@@ -479,42 +591,39 @@ int Play(double seconds) {
         if (!armed) break;
         armed = 0;
         ++bites;
-        /* The picture of the first bite is taken once the float has come
-         * to rest: the X window's top on the sea's (or the window gone),
-         * and the screen showing it (a compositor draws a frame later).
-         * The sinking stops up to 8 twips short of the sea's top edge,
-         * which may round to the pixel row just above it. */
-        XImage* sunk = nullptr;
-        pid_t shooter = 0;
-        const double seen = NowMs();
-        double settled = -1;
-        Geom now = uki;
-        const bool picture = bites == 1 && getenv("MARIVO_PLAYER_SHOTS") != nullptr;
-        if (picture) {
-          for (double end = seen + 150; NowMs() < end; SleepMs(2)) {
-            now = GeomOf("frmUki");
-            if (now.found && now.ny < sea.y - 1) continue;
-            if (ClearAbove(uki.x, uki.w, sea.y - 1, floating.h - 1) != 0) {
-              settled = NowMs() - seen;
-              break;
-            }
-          }
-          sunk = GrabOrShoot(&shooter);
-        }
-        snprintf(line, sizeof line,
-                 "bite: float %dx%d+%d+%d, sea top %d (then placed at %d, its window at %d; "
-                 "sunk and seen so after %.0f ms)",
-                 uki.w, uki.h, uki.x, uki.y, sea.y, now.y, now.found ? now.ny : -1, settled);
+        /* A bite is pictured (when a check asks for it) before the strike,
+         * which brings the float back up, until one picture is conclusive. */
+        const char* folder = getenv("MARIVO_PLAYER_SHOTS");
+        const bool picture = !pictured && folder != nullptr;
+        snprintf(line, sizeof line, "bite: float %dx%d+%d+%d, sea top %d", uki.w, uki.h, uki.x,
+                 uki.y, sea.y);
         Say(t0, line);
-        /* The strike counts once the float has come to rest under water:
-         * the sinking ends 10 ms after its last step; the window then
-         * stays open about 200 ms. A picture taken by a command is waited
-         * for (150 ms at most): the fight brings the float back up. */
-        if (shooter > 0) {
-          for (double end = NowMs() + 150; NowMs() < end; SleepMs(5)) {
-            if (waitpid(shooter, nullptr, WNOHANG) != 0) break;
+        BitePicture shot;
+        if (picture) {
+          shot = WatchBite(floating, sea, uki.x, folder);
+          char verdict[200];
+          if (!shot.sunk) {
+            snprintf(verdict, sizeof verdict, "NO: the float was never placed sunk");
+          } else {
+            snprintf(verdict, sizeof verdict,
+                     "%s (placed sunk after %.0f ms; %d pictures, %d of them while sunk over "
+                     "%.0f ms, the last after %.0f ms)",
+                     shot.clear          ? "the float under the sea"
+                     : shot.Conclusive() ? "NO picture showed the float under the sea"
+                                         : "inconclusive, seen too late",
+                     shot.sunkAfter, shot.taken, shot.whileSunk, shot.spanSunk, shot.lastAfter);
           }
-        } else if (!picture) {
+          snprintf(line, sizeof line, "bite picture: float %dx%d+%d+%d, sea top %d: %s", uki.w,
+                   uki.h, uki.x, uki.y, sea.y, verdict);
+          Say(t0, line);
+          if (!shot.Conclusive()) {
+            /* Let this bite pass unstruck: the next one is pictured. */
+            break;
+          }
+          pictured = 1;
+        } else {
+          /* The strike counts once the float has come to rest under
+           * water: the sinking ends 10 ms after its last step. */
           SleepMs(40);
         }
         MoveTo(bx, by);
@@ -522,7 +631,7 @@ int Play(double seconds) {
         held = 1;
         ++strikes;
         Say(t0, "strike");
-        if (sunk) SaveBite(sunk);
+        if (picture) SavePicture(shot.picture, std::string(folder) + "/bite.ppm");
         double until = NowMs() + 600;
         int hooked = 0;
         while (NowMs() < until && !hooked) {
