@@ -25,11 +25,11 @@ cmake -S . -B build-release -G Ninja -DCMAKE_BUILD_TYPE=Release -DMARIVO_WERROR=
 cmake --build build-release -j "$jobs" || status=1
 ctest --test-dir build-release --output-on-failure -j "$jobs" -LE 'e2e|qt' || status=1
 
-echo "== The game on the common Linux desktops: Xfce, IceWM, KWin, mutter, sway, weston, openbox"
+echo "== The game on the common Linux desktops: Xfce, IceWM, KWin, mutter (X11 and Wayland), sway, weston, openbox"
 bash tools/setup.sh desktops
 # One desktop at a time, each given one more try as the tests above are:
 # a desktop check can lose a race with a busy X server or compositor.
-for desktop in openbox xfce xfce-stock xfce-top icewm kwin mutter sway weston; do
+for desktop in openbox xfce xfce-stock xfce-top icewm kwin mutter mutter_wayland sway weston; do
   matrix=(bash tests/e2e/desktop_matrix.sh build/platform/qt/marivo2 build/e2e-artifacts/matrix
     build/tests/e2e/marivo-player "$desktop")
   "${matrix[@]}" || { echo "== $desktop once more"; "${matrix[@]}"; } || status=1

@@ -117,7 +117,8 @@ class X11Desktop final : public QAbstractNativeEventFilter {
   void Activate(std::uint32_t window);
 
   // Reports every top-level window (child of the root) mapped or
-  // restacked, by any client, with its id.
+  // restacked, by any client, with its id. The events that tell of it are
+  // not passed on to Qt.
   void WatchTopLevels(std::function<void(std::uint32_t window)> onChange);
   // Puts a window of ours on top of the X server's stacking order.
   void RaiseToTop(std::uint32_t window);
@@ -144,6 +145,9 @@ class X11Desktop final : public QAbstractNativeEventFilter {
   void Flush();
 
  private:
+  // Whether an event reports a change of one of the root's children to the
+  // root (SubstructureNotify, asked for by WatchTopLevels).
+  bool ChildOfRootEvent(int type, const void* event) const;
   // Whether a window is one of our sprites (it carries their marks).
   bool Sprite(std::uint32_t window);
   // A mapped sprite whose state lacks skip-taskbar or skip-pager: asks the

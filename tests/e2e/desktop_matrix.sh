@@ -13,7 +13,7 @@
 #            desktop window
 #   mutter   GNOME's mutter on X11, a tint2 panel and a desktop window
 #   sway     sway (Wayland, headless) and swaybar; the game through XWayland
-#   mutter_wayland (only when named)
+#   mutter_wayland
 #            mutter as a Wayland compositor, nested on an Xvfb, a tint2
 #            panel; the game through XWayland
 #   weston   weston (Wayland, headless), panel at the top as it comes; the
@@ -42,8 +42,8 @@ player=${3:?$usage}
 shift 3
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 desktops=("$@")
-[ ${#desktops[@]} -gt 0 ] || desktops=(openbox xfce xfce-stock xfce-top icewm kwin mutter sway weston)
-whole_catch=" ${MARIVO_MATRIX_WHOLE_CATCH:-openbox xfce icewm kwin mutter sway} "
+[ ${#desktops[@]} -gt 0 ] || desktops=(openbox xfce xfce-stock xfce-top icewm kwin mutter mutter_wayland sway weston)
+whole_catch=" ${MARIVO_MATRIX_WHOLE_CATCH:-openbox xfce xfce-top icewm kwin mutter mutter_wayland sway} "
 
 # shellcheck source=tests/e2e/lib.sh
 source "$here/lib.sh"
@@ -273,8 +273,7 @@ up_mutter() {
 # GNOME's mutter as a Wayland compositor, the game through its XWayland,
 # a tint2 panel there (mutter keeps windows out of its strip as on X11).
 # Run nested on an Xvfb, whose root shows mutter's output: that is where
-# the pictures come from (XWayland's own root holds no pixels). Not in the
-# default list: ask for it by name.
+# the pictures come from (XWayland's own root holds no pixels).
 up_mutter_wayland() {
   x11_screen || return 1
   outer=$DISPLAY
