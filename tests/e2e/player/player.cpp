@@ -448,7 +448,8 @@ void SavePicture(const Picture& p, const std::string& path) {
  * where it put the window (_MARIVO2_GEOMETRY) before the window manager
  * and the compositor have shown it there, so: wait for that geometry to
  * show the float sunk, then take pictures until one shows nothing of it
- * above the sea, for as long as the geometry still shows it sunk. A slow
+ * above the sea or on the sea's rows, for as long as the geometry still
+ * shows it sunk. A slow
  * desktop merely takes more pictures. The bite proves the game wrong only
  * when pictures taken while the game kept the float sunk (its geometry
  * sunk before and after each) span a good part of the bite and none shows
@@ -480,6 +481,13 @@ BitePicture WatchBite(Geom floating, Geom sea, int floatX, const char* folder) {
   const char* referencePath = getenv("MARIVO_PLAYER_REFERENCE");
   const Picture reference = referencePath ? FromPpm(referencePath) : Picture{};
   const Band band = AboveSea(floatX, floating.w, floating.h, sea.y);
+  // Sent behind the sea strip, the sunk float is hidden by it too: with a
+  // picture of the scene to compare with, the sea's own rows under the
+  // float must show the sea. A desktop that draws a moved window before
+  // its new contents (XWayland) may show a stale float there for a frame;
+  // one behind the sea never shows it for the whole bite.
+  const Band under{band.x, sea.y, band.w, sea.h};
+  const bool withSea = reference.w > 0 && sea.h > 0;
   // The sinking takes 80 ms; a game starved of the processor, longer.
   for (const double end = seen + 1000; NowMs() < end; SleepMs(2)) {
     if (SunkAt(GeomOf("frmUki"), floating, sea)) {
@@ -495,7 +503,7 @@ BitePicture WatchBite(Geom floating, Geom sea, int floatX, const char* folder) {
   for (const double end = first + 3000; NowMs() < end;) {
     Picture p = TakePicture(scratch);
     ++out.taken;
-    const bool clear = Clear(p, reference, band);
+    const bool clear = Clear(p, reference, band) && (!withSea || Clear(p, reference, under));
     if (!p.Empty()) out.picture = std::move(p);
     out.lastAfter = NowMs() - seen;
     if (clear) {
