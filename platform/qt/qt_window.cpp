@@ -506,7 +506,10 @@ void QtWindow::ShowSurface() {
     // Qt has just made the tool window transient for the program's group
     // again, as it does on every showing; KWin would keep it above the
     // group's earlier windows (the float above the sea) whatever is asked.
-    backend_.Desktop().ForgetTransient(static_cast<std::uint32_t>(surface_->winId()));
+    const qreal ratio = surface_->devicePixelRatioF();
+    const QPoint place = surface_->geometry().topLeft();
+    backend_.Desktop().ForgetTransient(static_cast<std::uint32_t>(surface_->winId()),
+                                       Nearest(place.x() * ratio), Nearest(place.y() * ratio));
     return;
   }
   surface_->show();

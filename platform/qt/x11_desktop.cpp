@@ -120,9 +120,11 @@ void X11Desktop::PrepareSprite(std::uint32_t window) {
   put("_COMPTON_SHADOW", XCB_ATOM_CARDINAL, {0});
 }
 
-void X11Desktop::ForgetTransient(std::uint32_t window) {
+void X11Desktop::ForgetTransient(std::uint32_t window, int x, int y) {
   if (connection_ == nullptr || window == 0) return;
   xcb_delete_property(connection_, window, XCB_ATOM_WM_TRANSIENT_FOR);
+  const std::uint32_t place[2] = {static_cast<std::uint32_t>(x), static_cast<std::uint32_t>(y)};
+  xcb_configure_window(connection_, window, XCB_CONFIG_WINDOW_X | XCB_CONFIG_WINDOW_Y, place);
   xcb_flush(connection_);
 }
 

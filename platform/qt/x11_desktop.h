@@ -72,7 +72,11 @@ class X11Desktop final : public QAbstractNativeEventFilter {
   // group): KWin keeps such a window above every earlier window of the
   // group, so a sprite could never go below one made before it. Window
   // managers read the property at mapping or follow its removal.
-  void ForgetTransient(std::uint32_t window);
+  // A window manager that read it first has placed the window as a
+  // transient (KWin: over its main window, near the screen's top-left
+  // corner, whatever position was asked for), so the window's place,
+  // (x, y) in device pixels of the root, is asked for once more after.
+  void ForgetTransient(std::uint32_t window, int x, int y);
 
   // Writes where the game placed a sprite, in device pixels of the root,
   // as _MARIVO2_GEOMETRY (INTEGER x, y, width, height): the X window itself

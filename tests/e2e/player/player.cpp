@@ -449,13 +449,14 @@ void SavePicture(const Picture& p, const std::string& path) {
  * and the compositor have shown it there, so: wait for that geometry to
  * show the float sunk, then take pictures until one shows nothing of it
  * above the sea or on the sea's rows, for as long as the geometry still
- * shows it sunk. A slow
- * desktop merely takes more pictures. The bite proves the game wrong only
- * when pictures taken while the game kept the float sunk (its geometry
- * sunk before and after each) span a good part of the bite and none shows
- * it under the sea, or when the float never sinks; a bite the player saw
- * too late to picture so (on a busy machine) proves nothing, and the next
- * one is pictured instead. */
+ * shows it sunk. A slow desktop merely takes more pictures. The bite
+ * proves the game wrong only when pictures taken while the game kept the
+ * float sunk (its geometry sunk before and after each) span a good part
+ * of the bite and none shows it under the sea; a bite the player saw too
+ * late to picture so (on a busy machine: the float already up again)
+ * proves nothing, and the next one is pictured instead. A float that never
+ * sinks on the screen gives no bite to see, and a game that never shows
+ * one sunk no bite pictured: the calling script fails both. */
 struct BitePicture {
   Picture picture;    // the one that shows the float under the sea, else the last
   bool sunk = false;  // the geometry showed the float sunk
@@ -466,7 +467,7 @@ struct BitePicture {
   bool Conclusive() const {
     constexpr int kPictures = 3;
     constexpr double kSpanMs = 100;
-    return clear || !sunk || (whileSunk >= kPictures && spanSunk >= kSpanMs);
+    return clear || (sunk && whileSunk >= kPictures && spanSunk >= kSpanMs);
   }
 };
 
@@ -474,8 +475,16 @@ bool SunkAt(Geom g, Geom floating, Geom sea) {
   return g.found && g.w == floating.w && g.h == floating.h && g.y >= sea.y - 1;
 }
 
-BitePicture WatchBite(Geom floating, Geom sea, int floatX, const char* folder) {
+BitePicture WatchBite(Geom floating, Geom sea, Geom seenFloat, const char* folder) {
   BitePicture out;
+  const int floatX = seenFloat.x;
+  // The float's own window, asked directly: a walk of the whole tree takes
+  // a good part of a bite on a busy desktop. Found again by name should it
+  // have been made anew.
+  const auto floatNow = [&] {
+    const Geom g = Measure(seenFloat.id);
+    return g.found ? g : GeomOf("frmUki");
+  };
   const double seen = NowMs();
   const std::string scratch = std::string(folder) + "/bite-shot.ppm";
   const char* referencePath = getenv("MARIVO_PLAYER_REFERENCE");
@@ -490,7 +499,7 @@ BitePicture WatchBite(Geom floating, Geom sea, int floatX, const char* folder) {
   const bool withSea = reference.w > 0 && sea.h > 0;
   // The sinking takes 80 ms; a game starved of the processor, longer.
   for (const double end = seen + 1000; NowMs() < end; SleepMs(2)) {
-    if (SunkAt(GeomOf("frmUki"), floating, sea)) {
+    if (SunkAt(floatNow(), floating, sea)) {
       out.sunk = true;
       out.sunkAfter = NowMs() - seen;
       break;
@@ -512,7 +521,7 @@ BitePicture WatchBite(Geom floating, Geom sea, int floatX, const char* folder) {
     }
     // Checked after the picture: it counts only if the game still had the
     // float sunk once it was taken.
-    if (!SunkAt(GeomOf("frmUki"), floating, sea)) break;
+    if (!SunkAt(floatNow(), floating, sea)) break;
     ++out.whileSunk;
     out.spanSunk = NowMs() - first;
     SleepMs(2);
@@ -608,10 +617,12 @@ int Play(double seconds) {
         Say(t0, line);
         BitePicture shot;
         if (picture) {
-          shot = WatchBite(floating, sea, uki.x, folder);
+          shot = WatchBite(floating, sea, uki, folder);
           char verdict[200];
           if (!shot.sunk) {
-            snprintf(verdict, sizeof verdict, "NO: the float was never placed sunk");
+            snprintf(verdict, sizeof verdict,
+                     "inconclusive, seen too late: the float was up again before it could be "
+                     "pictured");
           } else {
             snprintf(verdict, sizeof verdict,
                      "%s (placed sunk after %.0f ms; %d pictures, %d of them while sunk over "
