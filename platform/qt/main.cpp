@@ -75,6 +75,7 @@ int main(int argc, char** argv) {
   options.trace = &trace;
   options.fontsInBackground = true;
   options.gameFontsOnly = true;
+  options.sessionBusEarly = true;
   options.testSeed = marivo::TestSeedFrom(std::getenv("MARIVO2_TEST_SEED"));
   marivo::qt::QtBackend backend(options);
   trace.EndPhase("qt-setup");

@@ -7,6 +7,7 @@
 #include <QAbstractNativeEventFilter>
 #include <QApplication>
 #include <QCursor>
+#include <QDBusConnection>
 #include <QDateTime>
 #include <QFileInfo>
 #include <QFontDatabase>
@@ -119,6 +120,14 @@ QtBackend::QtBackend(Options options) : options_(options) {
     });
     app->installNativeEventFilter(destroyWatch_.get());
   }
+  if (options_.sessionBusEarly) {
+    // Qt's accessibility connects to the session bus when the first window
+    // is shown, and the scene waits for it: round trips to the bus, or on
+    // a display without one, libdbus starting one through dbus-launch.
+    // Connected here, the wait overlaps the scene's layout; Qt's own call
+    // then finds the connection made (or waits only for the rest of it).
+    busOpener_ = std::thread([] { QDBusConnection::sessionBus(); });
+  }
   // Qt's default fonts (tooltips use them) stay among the fonts Qt sees.
   std::vector<std::string> defaultFamilies;
   if (options_.gameFontsOnly) {
@@ -194,6 +203,7 @@ void QtBackend::OnDocksChanged() {
 
 QtBackend::~QtBackend() {
   if (fontLoader_.joinable()) fontLoader_.join();
+  if (busOpener_.joinable()) busOpener_.join();
   if (destroyWatch_ && qGuiApp != nullptr) qGuiApp->removeNativeEventFilter(destroyWatch_.get());
 }
 

@@ -104,6 +104,9 @@ class QtBackend final : public Backend {
     // Let Qt see only the fonts the game can draw with (font_selection.h),
     // set up before the font list is read (the program; tests see all).
     bool gameFontsOnly = false;
+    // Open the desktop session's message bus on a thread of its own from
+    // the start (the program), instead of when the first window is shown.
+    bool sessionBusEarly = false;
     // Test-only: every Randomize seeds with this instead of the clock
     // (main.cpp reads MARIVO2_TEST_SEED).
     std::optional<std::uint32_t> testSeed;
@@ -246,6 +249,9 @@ class QtBackend final : public Backend {
   // the fonts, with gameFontsOnly); joined at the first font the game asks
   // for or before the backend goes.
   std::thread fontLoader_;
+  // Opens the session bus when sessionBusEarly is set; joined before the
+  // backend goes.
+  std::thread busOpener_;
   bool fontsReady_ = true;
   StartupTrace untraced_{false};
   StartupTrace* trace_ = &untraced_;

@@ -23,6 +23,44 @@ struct FreeReply {
 template <typename T>
 using Reply = std::unique_ptr<T, FreeReply>;
 
+// The atoms the desktop's marks and hints are made of, interned together
+// at the start: one round trip to the X server instead of one each.
+constexpr const char* kAtomNames[] = {
+    "WM_PROTOCOLS",
+    "WM_TAKE_FOCUS",
+    "_COMPTON_SHADOW",
+    "_NET_ACTIVE_WINDOW",
+    "_NET_CLIENT_LIST",
+    "_NET_RESTACK_WINDOW",
+    "_NET_WM_STATE",
+    "_NET_WM_STATE_SKIP_PAGER",
+    "_NET_WM_STATE_SKIP_TASKBAR",
+    "_NET_WM_STRUT",
+    "_NET_WM_STRUT_PARTIAL",
+    "_NET_WM_WINDOW_TYPE",
+    "_NET_WM_WINDOW_TYPE_DOCK",
+    "_NET_WM_WINDOW_TYPE_NORMAL",
+    "_NET_WORKAREA",
+};
+
+// Asks for a 32-bit list property; ListFrom waits for the answer, so that
+// several questions can be on their way at once.
+xcb_get_property_cookie_t AskList(xcb_connection_t* connection, std::uint32_t window,
+                                  std::uint32_t atom) {
+  return xcb_get_property(connection, 0, window, atom, XCB_GET_PROPERTY_TYPE_ANY, 0, 1024);
+}
+
+std::vector<std::uint32_t> ListFrom(xcb_connection_t* connection,
+                                    xcb_get_property_cookie_t cookie) {
+  std::vector<std::uint32_t> out;
+  Reply<xcb_get_property_reply_t> reply(xcb_get_property_reply(connection, cookie, nullptr));
+  if (!reply || reply->format != 32) return out;
+  const auto* data = static_cast<const std::uint32_t*>(xcb_get_property_value(reply.get()));
+  const int n = xcb_get_property_value_length(reply.get()) / 4;
+  out.assign(data, data + n);
+  return out;
+}
+
 }  // namespace
 
 std::optional<int> UnreservedDockTop(const QRect& screen, const std::vector<QRect>& otherScreens,
@@ -59,6 +97,15 @@ X11Desktop::X11Desktop() {
     return;
   }
   root_ = it.data->root;
+  std::vector<xcb_intern_atom_cookie_t> cookies;
+  for (const char* name : kAtomNames) {
+    cookies.push_back(
+        xcb_intern_atom(connection_, 0, static_cast<std::uint16_t>(std::strlen(name)), name));
+  }
+  for (std::size_t i = 0; i < cookies.size(); ++i) {
+    Reply<xcb_intern_atom_reply_t> reply(xcb_intern_atom_reply(connection_, cookies[i], nullptr));
+    if (reply) atoms_.emplace(kAtomNames[i], reply->atom);
+  }
   app->installNativeEventFilter(this);
 }
 
@@ -75,16 +122,8 @@ std::uint32_t X11Desktop::Atom(const char* name) {
 }
 
 std::vector<std::uint32_t> X11Desktop::ListProperty(std::uint32_t window, const char* name) {
-  std::vector<std::uint32_t> out;
-  if (connection_ == nullptr || window == 0) return out;
-  const auto cookie =
-      xcb_get_property(connection_, 0, window, Atom(name), XCB_GET_PROPERTY_TYPE_ANY, 0, 1024);
-  Reply<xcb_get_property_reply_t> reply(xcb_get_property_reply(connection_, cookie, nullptr));
-  if (!reply || reply->format != 32) return out;
-  const auto* data = static_cast<const std::uint32_t*>(xcb_get_property_value(reply.get()));
-  const int n = xcb_get_property_value_length(reply.get()) / 4;
-  out.assign(data, data + n);
-  return out;
+  if (connection_ == nullptr || window == 0) return {};
+  return ListFrom(connection_, AskList(connection_, window, Atom(name)));
 }
 
 void X11Desktop::PrepareSprite(std::uint32_t window) {
@@ -97,11 +136,15 @@ void X11Desktop::PrepareSprite(std::uint32_t window) {
   // A normal window: kept in the normal layer so that it can be sent below
   // the others, undecorated (the Motif hints Qt writes say so). Not a
   // utility window: KWin hides those whenever another program is active.
+  sprites_.insert(window);
+  // Both lists asked for at once, before either is changed.
+  const auto stateAsked = AskList(connection_, window, Atom("_NET_WM_STATE"));
+  const auto protocolsAsked = AskList(connection_, window, Atom("WM_PROTOCOLS"));
   put("_NET_WM_WINDOW_TYPE", XCB_ATOM_ATOM, {Atom("_NET_WM_WINDOW_TYPE_NORMAL")});
 
   // Out of the task list and the pager. Qt keeps what it finds here when it
   // adds its own states at mapping time.
-  std::vector<std::uint32_t> state = ListProperty(window, "_NET_WM_STATE");
+  std::vector<std::uint32_t> state = ListFrom(connection_, stateAsked);
   for (const char* name : {"_NET_WM_STATE_SKIP_TASKBAR", "_NET_WM_STATE_SKIP_PAGER"}) {
     const std::uint32_t atom = Atom(name);
     if (std::find(state.begin(), state.end(), atom) == state.end()) state.push_back(atom);
@@ -111,7 +154,7 @@ void X11Desktop::PrepareSprite(std::uint32_t window) {
   // No input and no WM_TAKE_FOCUS: the window manager never hands these
   // windows the keyboard focus, not even on a click (the game takes only
   // pointer input), and leaves them out of its window cycling.
-  std::vector<std::uint32_t> protocols = ListProperty(window, "WM_PROTOCOLS");
+  std::vector<std::uint32_t> protocols = ListFrom(connection_, protocolsAsked);
   protocols.erase(std::remove(protocols.begin(), protocols.end(), Atom("WM_TAKE_FOCUS")),
                   protocols.end());
   put("WM_PROTOCOLS", XCB_ATOM_ATOM, protocols);
@@ -249,18 +292,19 @@ X11Desktop::~X11Desktop() {
   if (connection_ != nullptr && qGuiApp != nullptr) qGuiApp->removeNativeEventFilter(this);
 }
 
-bool X11Desktop::Sprite(std::uint32_t window) {
-  // Only our sprites carry the no-shadow mark.
-  return ListProperty(window, "_COMPTON_SHADOW") == std::vector<std::uint32_t>{0};
+bool X11Desktop::Sprite(std::uint32_t window) const {
+  return sprites_.count(window) != 0;
 }
 
 void X11Desktop::KeepOutOfTaskList(std::uint32_t window) {
-  Reply<xcb_get_window_attributes_reply_t> attributes(xcb_get_window_attributes_reply(
-      connection_, xcb_get_window_attributes(connection_, window), nullptr));
+  const auto mapAsked = xcb_get_window_attributes(connection_, window);
+  const auto stateAsked = AskList(connection_, window, Atom("_NET_WM_STATE"));
+  Reply<xcb_get_window_attributes_reply_t> attributes(
+      xcb_get_window_attributes_reply(connection_, mapAsked, nullptr));
+  const std::vector<std::uint32_t> state = ListFrom(connection_, stateAsked);
   // Mapped (its frame may not be yet): the window manager has taken it in.
   // A withdrawn window gets its marks before its next mapping instead.
   if (!attributes || attributes->map_state == XCB_MAP_STATE_UNMAPPED) return;
-  const std::vector<std::uint32_t> state = ListProperty(window, "_NET_WM_STATE");
   const std::uint32_t skipTaskbar = Atom("_NET_WM_STATE_SKIP_TASKBAR");
   const std::uint32_t skipPager = Atom("_NET_WM_STATE_SKIP_PAGER");
   const auto has = [&state](std::uint32_t atom) {
@@ -380,6 +424,7 @@ bool X11Desktop::nativeEventFilter(const QByteArray& eventType, void* message, q
     const auto window = type == XCB_CONFIGURE_NOTIFY
                             ? reinterpret_cast<const xcb_configure_notify_event_t*>(event)->window
                             : reinterpret_cast<const xcb_destroy_notify_event_t*>(event)->window;
+    if (type == XCB_DESTROY_NOTIFY) sprites_.erase(window);
     if (type == XCB_DESTROY_NOTIFY && watched_.erase(window) > 0 && docksChanged_) {
       docksChanged_();
     } else if (docksChanged_ && AboutDocks(window, 0)) {

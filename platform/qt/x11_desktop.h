@@ -152,8 +152,9 @@ class X11Desktop final : public QAbstractNativeEventFilter {
   // Whether an event reports a change of one of the root's children to the
   // root (SubstructureNotify, asked for by WatchTopLevels).
   bool ChildOfRootEvent(int type, const void* event) const;
-  // Whether a window is one of our sprites (it carries their marks).
-  bool Sprite(std::uint32_t window);
+  // Whether a window is one of our sprites (PrepareSprite gave it their
+  // marks).
+  bool Sprite(std::uint32_t window) const;
   // A mapped sprite whose state lacks skip-taskbar or skip-pager: asks the
   // window manager to add them (the client message EWMH has for mapped
   // windows).
@@ -167,6 +168,8 @@ class X11Desktop final : public QAbstractNativeEventFilter {
   xcb_connection_t* connection_ = nullptr;
   std::uint32_t root_ = 0;
   std::map<std::string, std::uint32_t> atoms_;
+  // The native windows PrepareSprite marked, until they are destroyed.
+  std::set<std::uint32_t> sprites_;
   int xwayland_ = -1;  // not asked yet
   // Sprites whose marks were asked for since they were last mapped.
   std::set<std::uint32_t> askedSinceMapped_;
