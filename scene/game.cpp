@@ -98,7 +98,9 @@ int RunGame(Backend& backend) {
     return game.RefusedAsSecondCopy() ? 1 : 0;
   }
   platform.Run();
-  return 0;
+  // Catches that never reached the record are lost with the program: the
+  // player was told in a box, and whoever started the program is told too.
+  return game.record.unsaved.empty() ? 0 : 3;
 }
 
 }  // namespace marivo

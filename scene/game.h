@@ -83,7 +83,9 @@ class Game {
   bool relayoutPending_ = false;
 };
 
-// Runs the whole program on a backend; returns when it has ended.
+// Runs the whole program on a backend; returns when it has ended, with the
+// program's exit status: 0, 1 when it refused to run as a second copy, 3
+// when some of the collection could not be saved by the end.
 int RunGame(Backend& backend);
 
 }  // namespace marivo

@@ -193,6 +193,27 @@ void SpoilRecord(const Places& p) {
   fs::create_directory(p.beside);
 }
 
+// The whole program, ended by its exit item: its exit status.
+int RunToExit(const ModelBackend::Options& options) {
+  ModelBackend model(options);
+  model.QueueMenuChoice("mend");
+  model.PressAt(1000, kButtonRight);
+  model.ReleaseAt(1010, kButtonRight);
+  return RunGame(model);
+}
+
+TEST(RecordSafety, TheProgramEndsInFailureWhenTheExitCouldNotSaveTheCollection) {
+  TempDir root;
+  Places p(root.Path());
+  ModelBackend::Options options = p.Options();
+  options.userSettingsDir.clear();  // nowhere else to go
+  PutFile(p.beside, Record("002"));
+  EXPECT_EQ(RunToExit(options), 0);
+  EXPECT_EQ(FileText(p.beside), Record("002"));
+  SpoilRecord(p);
+  EXPECT_EQ(RunToExit(options), 3);
+}
+
 TEST(RecordSafety, AFailedSaveMovesTheWholeCollectionToTheOtherPlace) {
   TempDir root;
   Places p(root.Path());
