@@ -30,6 +30,7 @@
 
 #include <cerrno>
 #include <climits>
+#include <cstdlib>
 #endif
 
 namespace marivo::profile {
@@ -365,10 +366,28 @@ bool WritableTarget(const std::string& path, std::string& target, Kind& kind, st
   return kind == Kind::Missing || (info.st_mode & 0222) != 0;
 }
 
+// The process's file creation mask, read without changing it (umask()
+// can only be read by setting it, which other threads would see); 022
+// when the system does not say.
+mode_t CreationMask() {
+  const int fd = ::open("/proc/self/status", O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return 022;
+  std::string status;
+  char buffer[4096];
+  for (ssize_t n; (n = ::read(fd, buffer, sizeof buffer)) > 0;) {
+    status.append(buffer, static_cast<std::size_t>(n));
+  }
+  ::close(fd);
+  const std::size_t at = status.find("\nUmask:");
+  if (at == std::string::npos) return 022;
+  return static_cast<mode_t>(std::strtoul(status.c_str() + at + 8, nullptr, 8) & 0777);
+}
+
 bool SaveTo(const std::string& target, Kind kind, const struct stat& info,
             std::string_view content) {
-  // Never wider than rw-r--r--, nor wider than the file was.
-  const mode_t mode = kind == Kind::Regular ? (info.st_mode & 0644) : 0644;
+  // Never wider than rw-r--r--, nor wider than the file was; a new one as
+  // the user's file creation mask has it.
+  const mode_t mode = kind == Kind::Regular ? (info.st_mode & 0644) : (0644 & ~CreationMask());
   return ReplaceFile(target, content, mode, kind == Kind::Regular ? &info : nullptr);
 }
 

@@ -217,8 +217,16 @@ TEST_F(ProfileFile, ANewOrReplacedFileIsNeverMoreOpenThanReadableByAll) {
     ::stat(Path().c_str(), &info);
     return info.st_mode & 07777;
   };
+  // A new file as the user's creation mask has it, never wider.
+  for (const auto& [mask, made] : {std::pair<mode_t, mode_t>{077, 0600}, {027, 0640}, {0, 0644}}) {
+    const mode_t was = ::umask(mask);
+    ASSERT_TRUE(profile::Write("Data", "Tyouka", "001", Path()));
+    ::umask(was);
+    EXPECT_EQ(mode(), made) << std::oct << mask;
+    fs::remove(Path());
+  }
+  // A file already there keeps its mode, never wider than rw-r--r--.
   ASSERT_TRUE(profile::Write("Data", "Tyouka", "001", Path()));
-  EXPECT_EQ(mode(), 0644u);
   for (const mode_t before : {0666u, 0777u, 0600u, 0640u, 0200u | 0400u}) {
     ::chmod(Path().c_str(), before);
     ASSERT_TRUE(profile::Write("Data", "Tyouka", "002", Path()));
