@@ -48,6 +48,12 @@ struct Places {
     options.userSettingsDir = user.string();
     return options;
   }
+  // No user's folder: the record beside the program is the only place.
+  ModelBackend::Options BesideOnly() const {
+    ModelBackend::Options options = Options();
+    options.userSettingsDir.clear();
+    return options;
+  }
   fs::path app, user, beside, perUser;
 };
 
@@ -205,13 +211,11 @@ int RunToExit(const ModelBackend::Options& options) {
 TEST(RecordSafety, TheProgramEndsInFailureWhenTheExitCouldNotSaveTheCollection) {
   TempDir root;
   Places p(root.Path());
-  ModelBackend::Options options = p.Options();
-  options.userSettingsDir.clear();  // nowhere else to go
   PutFile(p.beside, Record("002"));
-  EXPECT_EQ(RunToExit(options), 0);
+  EXPECT_EQ(RunToExit(p.BesideOnly()), 0);
   EXPECT_EQ(FileText(p.beside), Record("002"));
   SpoilRecord(p);
-  EXPECT_EQ(RunToExit(options), 3);
+  EXPECT_EQ(RunToExit(p.BesideOnly()), 3);
 }
 
 TEST(RecordSafety, AFailedSaveMovesTheWholeCollectionToTheOtherPlace) {
@@ -233,10 +237,8 @@ TEST(RecordSafety, AFailedSaveMovesTheWholeCollectionToTheOtherPlace) {
 TEST(RecordSafety, ASaveNoPlaceTakesIsToldOnceTheLandingGoesOnAndTheExitSavesAll) {
   TempDir root;
   Places p(root.Path());
-  ModelBackend::Options options = p.Options();
-  options.userSettingsDir.clear();  // nowhere else to go
   PutFile(p.beside, Record("002"));
-  ModelGame g(options);
+  ModelGame g(p.BesideOnly());
   ASSERT_TRUE(g.Start());
   SpoilRecord(p);
   g.model.ClearJournal();
@@ -262,7 +264,7 @@ TEST(RecordSafety, ASaveNoPlaceTakesIsToldOnceTheLandingGoesOnAndTheExitSavesAll
 
   // At the session's end nobody is there to answer a box: a failed save
   // ends the run quietly.
-  ModelGame ending(options);
+  ModelGame ending(p.BesideOnly());
   ASSERT_TRUE(ending.Start());
   SpoilRecord(p);
   ending.model.SessionEndAt(ending.model.Elapsed() + 10);
@@ -333,9 +335,7 @@ TEST(RecordSafety, AFullDiskKeepsTheOldRecordWholeAndTheCatchGoesElsewhereOrIsTo
   }
   fs::remove(p.perUser);
   fs::remove(p.app / "filler");
-  ModelBackend::Options options = p.Options();
-  options.userSettingsDir.clear();
-  ModelGame g(options);
+  ModelGame g(p.BesideOnly());
   ASSERT_TRUE(g.Start());
   disk.Fill();
   LandKind(g, 3);
