@@ -14,7 +14,11 @@
   CPU time; the medians over the starts are printed as a breakdown.
 
 Usage: bench/qt_bench.py <marivo2 executable> [--seconds 60] [--starts 5] [--starts-only]
-                         [--display N]
+                         [--display N] [--seed N]
+
+The CPU with the line out follows what the fish do in that minute, which the
+game leaves to chance; --seed plays the same fish every time (through
+MARIVO2_TEST_SEED), so that two builds can be compared.
 Needs Xvfb and xdotool. Not a test: it prints figures, it does not judge.
 """
 import argparse
@@ -179,6 +183,8 @@ def main():
                     help="measure only the starts and their breakdown")
     ap.add_argument("--display", type=int,
                     help="the X display number for Xvfb (default: a free one)")
+    ap.add_argument("--seed", type=int,
+                    help="the game's random seed for the spells (default: the clock's)")
     a = ap.parse_args()
     for tool in ("Xvfb", "xdotool"):
         if shutil.which(tool) is None:
@@ -205,7 +211,10 @@ def main():
             print_breakdown(breakdown)
             return
 
-        p, _ = start(exe, env)
+        spell_env = dict(env)
+        if a.seed is not None:
+            spell_env["MARIVO2_TEST_SEED"] = str(a.seed)
+        p, _ = start(exe, spell_env)
         time.sleep(2.0)  # let start-up settle
         idle, idle_ms, idle_wakeups = cpu_percent(p.pid, a.seconds)
 
