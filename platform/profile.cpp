@@ -370,14 +370,8 @@ bool WritableTarget(const std::string& path, std::string& target, Kind& kind, st
 // can only be read by setting it, which other threads would see); 022
 // when the system does not say.
 mode_t CreationMask() {
-  const int fd = ::open("/proc/self/status", O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return 022;
   std::string status;
-  char buffer[4096];
-  for (ssize_t n; (n = ::read(fd, buffer, sizeof buffer)) > 0;) {
-    status.append(buffer, static_cast<std::size_t>(n));
-  }
-  ::close(fd);
+  if (!ReadWholeFile("/proc/self/status", status)) return 022;
   const std::size_t at = status.find("\nUmask:");
   if (at == std::string::npos) return 022;
   return static_cast<mode_t>(std::strtoul(status.c_str() + at + 8, nullptr, 8) & 0777);

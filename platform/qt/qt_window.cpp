@@ -549,24 +549,23 @@ void QtWindow::SetPicture(const assets::Image*) {
   surface_->update();
 }
 
-void QtWindow::RaiseNative() {
+std::uint32_t QtWindow::ShownSpriteId() const {
   const QWindow* handle = surface_->windowHandle();
   if (Decorated(design_.border) || handle == nullptr || handle->handle() == nullptr ||
       !handle->isVisible()) {
-    return;
+    return 0;
   }
-  backend_.Desktop().RaiseToTop(std::uint32_t(handle->winId()));
+  return std::uint32_t(handle->winId());
+}
+
+void QtWindow::RaiseNative() {
+  if (const std::uint32_t id = ShownSpriteId()) backend_.Desktop().RaiseToTop(id);
 }
 
 void QtWindow::LowerNative() {
   surface_->lower();
   // A sprite is managed by the window manager, which is asked as well.
-  const QWindow* handle = surface_->windowHandle();
-  if (Decorated(design_.border) || handle == nullptr || handle->handle() == nullptr ||
-      !handle->isVisible()) {
-    return;
-  }
-  backend_.Desktop().LowerToBottom(std::uint32_t(handle->winId()));
+  if (const std::uint32_t id = ShownSpriteId()) backend_.Desktop().LowerToBottom(id);
 }
 
 void QtWindow::ZOrder(int position) {

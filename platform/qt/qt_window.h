@@ -106,6 +106,9 @@ class QtWindow final : public NativeWindow {
   void Reclip();
 
  private:
+  // The native window of a sprite that is shown; 0 otherwise (a framed
+  // window, or nothing shown).
+  std::uint32_t ShownSpriteId() const;
   // Shows the surface; a sprite first gets its desktop marks (see
   // X11Desktop::PrepareSprite), which the window manager reads at mapping.
   void ShowSurface();
